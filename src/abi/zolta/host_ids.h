@@ -1,0 +1,91 @@
+// Dispatch identifiers of the host's objects that the plug-in calls. The host application implements
+// each of them; the plug-in calls them by number. Numbers never move.
+//
+// Rows marked (ours) are identifiers that the original contract leaves to the host; this host fixes them.
+#pragma once
+
+#include "zolta/abi.h"
+
+namespace zabi::host {
+
+// ---- host client (from the executable's export ClientAPI_GetClientInterface) --------------------
+inline constexpr DispId Client_SetApplicationWindow = 486;    // application window handle for plug-in windows
+inline constexpr DispId Client_GetDocumentByPath = 491;       // (path) -> IDocument or none
+inline constexpr DispId Client_GetMainWindow = 492;           // -> integer handle
+inline constexpr DispId Client_GetGUIManager = 494;           // -> IGUIManager
+inline constexpr DispId Client_FreeFormsAtOnce = 504;         // -> Boolean
+inline constexpr DispId Client_RegisterNotificationHandler = 527;
+inline constexpr DispId Client_UnregisterNotificationHandler = 528;
+inline constexpr DispId Client_GetTimerManager = 531;
+inline constexpr DispId Client_GetApplicationName = 548;      // -> text, the host client's name
+inline constexpr DispId Client_RunProcess = 625;              // (process name, in-out parameters, view) -> nothing
+inline constexpr DispId Client_GetClientAPI = 795;            // -> IClientAPI
+inline constexpr DispId Client_GetServerModuleByName = 797;   // (ours) (name) -> server module or none
+inline constexpr DispId Client_GetPluginsRegistry = 2027;     // -> plug-ins registry
+
+// ---- client API ------------------------------------------------------------------------------
+inline constexpr DispId ClientAPI_GetSpecialFolder = 770;     // -> text, host folder (EDIF parent)
+inline constexpr DispId ClientAPI_GetImageListFolder2 = 773;  // -> text
+inline constexpr DispId ClientAPI_GetImageListFolder = 774;   // -> text
+inline constexpr DispId ClientAPI_GetEmbeddedFolder = 787;    // -> text
+inline constexpr DispId ClientAPI_GetNoPromptFlag = 793;      // -> Boolean
+inline constexpr DispId ClientAPI_GetDisplayPath = 844;       // (path) -> text
+inline constexpr DispId ClientAPI_GetHelpTopic = 963;         // (help name, out topic) -> Boolean
+inline constexpr DispId ClientAPI_GetHelpPrefix = 964;        // (module name, out prefix) -> Boolean
+
+// ---- plug-ins registry and its items ------------------------------------------------------------
+inline constexpr DispId PluginItem_GetFolder = 2009;          // -> text
+inline constexpr DispId PluginItem_GetFlag = 2010;            // -> integer, non-zero items are skipped
+inline constexpr DispId PluginsRegistry_GetCount = 2017;      // -> integer
+inline constexpr DispId PluginsRegistry_GetItem = 2018;       // (index) -> item
+
+// ---- GUI manager ---------------------------------------------------------------------------------
+inline constexpr DispId GUIManager_ShortcutFollowUp = 156;
+inline constexpr DispId GUIManager_OfferShortcut = 158;       // (key, alt, ctrl, shift) -> Boolean
+inline constexpr DispId GUIManager_StatusBarCommand = 164;    // (command code, text)
+// Status-bar command codes of operation 164.
+inline constexpr int32_t StatusBar_Reset = -1;
+inline constexpr int32_t StatusBar_ProgressBegin = -3;
+inline constexpr int32_t StatusBar_ProgressEnd = -4;
+inline constexpr int32_t StatusBar_ProgressText = -5;
+inline constexpr int32_t StatusBar_ProgressTextEnd = -6;
+inline constexpr int32_t StatusBar_ProgressStep = -7;
+
+// ---- documents -----------------------------------------------------------------------------------
+inline constexpr DispId Document_BeginChange = 100;
+inline constexpr DispId Document_EndChange = 101;
+
+// ---- workspace (from the export GetWorkspace) ------------------------------------------------------
+inline constexpr DispId Workspace_GetMessagesManager = 469;   // -> IKVRMessagesManager
+inline constexpr DispId MessagesManager_AddMessage = 439;     // (class, text, source, document, process, parameters,
+                                                              //  image index, replace, help file, help id)
+
+// ---- timers --------------------------------------------------------------------------------------
+inline constexpr DispId TimerManager_Add = 268;
+inline constexpr DispId TimerManager_Remove = 269;
+inline constexpr DispId TimerManager_Enable = 271;
+
+// ---- FPGA flow module and vendor-tool manager ------------------------------------------------------
+inline constexpr DispId FPGAFlowModule_GetVendorToolManager = 509009;
+inline constexpr DispId VendorTools_Descriptor = 509001;      // (vendor) -> text
+inline constexpr DispId VendorTools_Installed = 509002;       // (vendor) -> Boolean
+inline constexpr DispId VendorTools_VersionSupported = 509003;  // (vendor) -> Boolean
+inline constexpr DispId VendorTools_ToolPath = 509004;        // (vendor, tool) -> text
+inline constexpr DispId VendorTools_Version = 509005;         // (vendor) -> text
+
+// ---- host device (IZoltaDevice), JTAG channel, JTAG device --------------------------------------
+inline constexpr DispId ZoltaDevice_GetName = 503380;         // -> text
+inline constexpr DispId ZoltaDevice_GetJTagIndex = 503629;    // -> integer
+inline constexpr DispId ZoltaDevice_GetJTagChannel = 503630;  // -> IJTagChannel or none
+inline constexpr DispId ZoltaDevice_ReadRegister = 503666;    // (address, width) -> integer
+inline constexpr DispId ZoltaDevice_WriteRegister = 503667;   // (address, width, value)
+inline constexpr DispId JTagChannel_Lock = 503425;
+inline constexpr DispId JTagChannel_Unlock = 503426;
+inline constexpr DispId JTagChannel_GetJTagDevice = 503579;   // (index) -> IJTagDevice
+inline constexpr DispId JTagChannel_GetPort = 503611;
+inline constexpr DispId JTagDevice_GetBSDLEntity = 503550;    // -> IBSDLEntity or none
+
+// ---- views ---------------------------------------------------------------------------------------
+inline constexpr DispId InstrumentView_Hidden = 503704;
+
+}  // namespace zabi::host
