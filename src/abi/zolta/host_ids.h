@@ -23,6 +23,9 @@ inline constexpr DispId Client_GetClientAPI = 795;            // -> IClientAPI
 inline constexpr DispId Client_GetServerModuleByName = 797;   // (ours) (name) -> server module or none
 inline constexpr DispId Client_GetPluginsRegistry = 2027;     // -> plug-ins registry
 
+// Server module names (client 797).
+inline constexpr const char* kServerModule_FPGAFlow = "FPGAFlow";
+
 // ---- client API ------------------------------------------------------------------------------
 inline constexpr DispId ClientAPI_GetSpecialFolder = 770;     // -> text, host folder (EDIF parent)
 inline constexpr DispId ClientAPI_GetImageListFolder2 = 773;  // -> text
@@ -87,5 +90,26 @@ inline constexpr DispId JTagDevice_GetBSDLEntity = 503550;    // -> IBSDLEntity 
 
 // ---- views ---------------------------------------------------------------------------------------
 inline constexpr DispId InstrumentView_Hidden = 503704;
+
+// ---- host exports ----------------------------------------------------------------------------------
+// Besides ClientAPI_GetClientInterface and VFSAPI_VFS_ExpandRelativePath (abi.h), the host executable
+// exports these with default visibility. Each answers a borrowed reference (the caller AddRefs what it
+// keeps) or null when the object does not exist.
+extern "C" {
+using HostGetObjectFn = IDispatch* (*)();
+}
+inline constexpr const char* kHostExportWorkspace = "GetWorkspace";
+inline constexpr const char* kHostExportDeviceManager = "GetDeviceManager";
+inline constexpr const char* kHostExportModelTypeManager = "LibApi_GetModelTypeManager";
+inline constexpr const char* kHostExportLibraryManager = "LibApi_GetLibraryManager";
+
+// (ours) File of the host's toolchain-management module, looked for in System/ and the plug-in folders.
+inline constexpr const char* kToolchainModuleFile = "ToolchainManager.so";
+
+// Image indices of host messages by kind: "No Report", "Warning", "Error", "Fatal Error".
+inline constexpr int32_t MessageImage_NoReport = 71;
+inline constexpr int32_t MessageImage_Warning = 72;
+inline constexpr int32_t MessageImage_Error = 73;
+inline constexpr int32_t MessageImage_FatalError = 74;
 
 }  // namespace zabi::host
