@@ -102,6 +102,12 @@ class DispatchCall {
   T get(uint32_t k) const;
   template <class T>
   void ret(T&& value);
+  // Stores a ready-made variant as the result.
+  void retVar(Var value) {
+    if (!result_) return;
+    Var old = Var::adopt(*result_);
+    *result_ = value.release();
+  }
   bool wantsResult() const { return result_ != nullptr; }
 
  private:

@@ -1,0 +1,43 @@
+// The plug-in's two exported entry points. Everything else in this shared object is hidden.
+#include <memory>
+#include <vector>
+
+#include "zolta/arria2gz_driver.h"
+
+namespace {
+
+// Drivers are not reference counted: each lives until the library is unloaded. They are kept here only
+// so that unloading frees them.
+struct DriverKeeper {
+  std::vector<std::unique_ptr<zolta::TDevice_Arria2GZDriver>> drivers;
+};
+
+DriverKeeper& keeper() {
+  static DriverKeeper k;
+  return k;
+}
+
+}  // namespace
+
+#define ZOLTA_EXPORT extern "C" __attribute__((visibility("default")))
+
+ZOLTA_EXPORT zabi::HResult GetZoltaDriverCount(int32_t* count) {
+  if (!count) return zabi::kPointer;
+  *count = zolta::kArria2GZKindCount;
+  return zabi::kOk;
+}
+
+ZOLTA_EXPORT zabi::HResult GetZoltaDriver_Plugin(uint32_t kind, zabi::IDispatch** driver) {
+  if (!driver) return zabi::kPointer;
+  *driver = nullptr;
+  if (kind >= uint32_t(zolta::kArria2GZKindCount)) return zabi::kOk;
+  try {
+    auto d = std::make_unique<zolta::TDevice_Arria2GZDriver>(int32_t(kind));
+    *driver = d->dispatch();
+    keeper().drivers.push_back(std::move(d));
+    return zabi::kOk;
+  } catch (...) {
+    *driver = nullptr;
+    return zabi::kUnexpected;
+  }
+}
