@@ -396,7 +396,7 @@ DispPtr Var::toDispatch() const { return DispPtr(variantToDispatch(v_)); }
 namespace detail {
 
 void Packer::addRef(Ref<int32_t> r) {
-  Slot& s = slots.emplace_back(Slot{0, &r.value, {}});
+  Slot& s = refSlots.emplace_back(Slot{0, &r.value, {}});
   s.store.i = r.value;
   Variant v{};
   v.vt = VT_BYREF | VT_I4;
@@ -404,7 +404,7 @@ void Packer::addRef(Ref<int32_t> r) {
   args.push_back(v);
 }
 void Packer::addRef(Ref<bool> r) {
-  Slot& s = slots.emplace_back(Slot{1, &r.value, {}});
+  Slot& s = refSlots.emplace_back(Slot{1, &r.value, {}});
   s.store.b = r.value ? kVariantTrue : kVariantFalse;
   Variant v{};
   v.vt = VT_BYREF | VT_BOOL;
@@ -412,7 +412,7 @@ void Packer::addRef(Ref<bool> r) {
   args.push_back(v);
 }
 void Packer::addRef(Ref<std::string> r) {
-  Slot& s = slots.emplace_back(Slot{2, &r.value, {}});
+  Slot& s = refSlots.emplace_back(Slot{2, &r.value, {}});
   s.store.s = makeWStr(r.value);
   Variant v{};
   v.vt = VT_BYREF | VT_BSTR;
@@ -420,7 +420,7 @@ void Packer::addRef(Ref<std::string> r) {
   args.push_back(v);
 }
 void Packer::addRef(Ref<DispPtr> r) {
-  Slot& s = slots.emplace_back(Slot{3, &r.value, {}});
+  Slot& s = refSlots.emplace_back(Slot{3, &r.value, {}});
   s.store.d = r.value.get();
   if (s.store.d) s.store.d->AddRef();
   Variant v{};
@@ -429,7 +429,7 @@ void Packer::addRef(Ref<DispPtr> r) {
   args.push_back(v);
 }
 void Packer::addRef(Ref<int64_t> r) {
-  Slot& s = slots.emplace_back(Slot{4, &r.value, {}});
+  Slot& s = refSlots.emplace_back(Slot{4, &r.value, {}});
   s.store.ll = r.value;
   Variant v{};
   v.vt = VT_BYREF | VT_I8;
@@ -437,7 +437,7 @@ void Packer::addRef(Ref<int64_t> r) {
   args.push_back(v);
 }
 void Packer::addRef(Ref<double> r) {
-  Slot& s = slots.emplace_back(Slot{5, &r.value, {}});
+  Slot& s = refSlots.emplace_back(Slot{5, &r.value, {}});
   s.store.dbl = r.value;
   Variant v{};
   v.vt = VT_BYREF | VT_R8;
@@ -475,7 +475,7 @@ HResult Packer::call(IDispatch* obj, DispId id, Var* result, std::string* messag
     wstrFree(info.description);
     wstrFree(info.helpFile);
   }
-  for (Slot& s : slots) {
+  for (Slot& s : refSlots) {
     switch (s.kind) {
       case 0: *static_cast<int32_t*>(s.target) = s.store.i; break;
       case 1: *static_cast<bool*>(s.target) = s.store.b != 0; break;

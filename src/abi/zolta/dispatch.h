@@ -179,7 +179,7 @@ struct Packer {
     void* target;
     union { int32_t i; int16_t b; WStr s; IDispatch* d; int64_t ll; double dbl; } store;
   };
-  std::vector<Slot> slots;
+  std::vector<Slot> refSlots;  // not "slots": Qt defines that word as a macro
 
   // The Var keeps ownership; `args` holds a shallow copy (moving a Var keeps its string pointer).
   void add(Var v) {
@@ -209,7 +209,7 @@ struct Packer {
 template <class... A>
 Var invoke(IDispatch* obj, DispId id, A&&... args) {
   detail::Packer p;
-  p.slots.reserve(sizeof...(A));
+  p.refSlots.reserve(sizeof...(A));
   (p.pack(std::forward<A>(args)), ...);
   Var result;
   std::string message;
@@ -226,7 +226,7 @@ Var invoke(const DispPtr& obj, DispId id, A&&... args) {
 template <class... A>
 HResult tryInvoke(IDispatch* obj, DispId id, Var* result, std::string* message, A&&... args) {
   detail::Packer p;
-  p.slots.reserve(sizeof...(A));
+  p.refSlots.reserve(sizeof...(A));
   (p.pack(std::forward<A>(args)), ...);
   return p.call(obj, id, result, message);
 }
