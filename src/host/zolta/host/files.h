@@ -78,8 +78,9 @@ std::string GetEmbeddedLibraryFolder();
 // "/" and a stop flag; stops when the callback sets it. Nothing happens without a host client.
 void ForEachPluginFolder(const std::function<void(const std::string& folder, bool& stop)>& callback);
 
-// GetSystemFolder + name when it exists; otherwise the first plug-in folder (every registry item,
-// flagged or not) that holds a file of that name directly; otherwise empty.
+// GetSystemFolder + name when it exists; otherwise the first plug-in folder (ForEachPluginFolder's
+// walk) that holds a file of that name directly; otherwise empty. Names match exactly first, else
+// ignoring case.
 std::string FindPluginFile(std::string_view name);
 
 // When handle is null: the handle of the already loaded module `name` (dlopen RTLD_NOLOAD), else the

@@ -43,9 +43,10 @@ class THostObject {
   const DispPtr& ptr() const { return p_; }
   void reset() { p_.reset(); }
 
-  // The same object seen through another of its host interfaces (the client as process launcher).
-  template <class U>
-  THostObject<U> as() const { return THostObject<U>(p_); }
+  // The same object seen through another of its host interfaces, e.g.
+  // client.as<IProcessLauncher>() (the client is also the process launcher).
+  template <class Holder>
+  Holder as() const { return Holder(p_); }
 
   // Calls operation `id` with the arguments in declared order; throws zabi::DispatchError on
   // failure or when the holder is empty.

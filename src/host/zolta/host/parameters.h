@@ -45,6 +45,9 @@ class TParameterList {
 
   int32_t Count() const { return int32_t(FItems.size()); }
   const TParameter& Items(int32_t index) const { return *FItems.at(size_t(index)); }
+  TParameter& Items(int32_t index) { return *FItems.at(size_t(index)); }
+  // Position of the first entry whose name equals the trimmed name (ignoring case), or -1.
+  int32_t IndexOf(std::string_view name) const;
 
   // ---- reading and writing a line ----
   void SetState(std::u16string_view line);
@@ -95,7 +98,7 @@ class TParameterList {
   void ClearAllParameters();
 
  private:
-  const TParameter* find(std::string_view name) const;
+  const TParameter* find(std::string_view name) const { int32_t i = IndexOf(name); return i < 0 ? nullptr : FItems[size_t(i)].get(); }
   std::vector<std::unique_ptr<TParameter>> FItems;
 };
 

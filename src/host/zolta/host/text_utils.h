@@ -26,8 +26,9 @@ bool IsRelativePath(std::string_view path);
 int64_t HexStrToIntDef(std::string_view s, int64_t def);
 
 // Integer reading shared with the parameter strings: optional sign, then decimal, or hexadecimal
-// after "$", "x" or "0x" (either case); surrounding blanks are not allowed. An empty text gives 0 and
-// true. Out of range or not a number: false, value unchanged.
+// after "$", "x" or "0x" (either case; up to 32 or 64 bits, keeping the bit pattern); surrounding
+// blanks are ignored. An empty text gives 0 and true. Out of range or not a number: false, value
+// unchanged.
 bool TryParseInteger(std::string_view s, int32_t& value);
 bool TryParseInt64(std::string_view s, int64_t& value);
 // The same reading without the empty-text rule: an empty text is not a number.
@@ -35,7 +36,8 @@ bool ReadInteger(std::string_view s, int32_t& value);
 bool ReadInt64(std::string_view s, int64_t& value);
 
 // A double with "." as decimal separator whatever the locale (optional sign, digits, fraction,
-// exponent). An empty text gives 0 and true. Not a number: false, value unchanged.
+// exponent; surrounding blanks ignored; no "inf", "nan" or hexadecimal forms). An empty text gives 0
+// and true. Not a number: false, value unchanged.
 bool TryParseFloat(std::string_view s, double& value);
 // The same without the empty-text rule.
 bool ReadFloat(std::string_view s, double& value);
