@@ -1,0 +1,25 @@
+// Shows the host's status-bar progress as a one-line progress bar on a terminal.
+#pragma once
+
+#include <ostream>
+
+#include "zolta/hostapp/gui_manager.h"
+
+namespace zolta::cli {
+
+class TerminalProgress : public hostapp::ProgressListener {
+ public:
+  // Draws only when `enabled` (the stream is a terminal); otherwise it stays silent.
+  TerminalProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+  void progressChanged(const hostapp::StatusBar& bar) override;
+
+  // The line drawn for a text and a percentage, without the leading carriage return.
+  static std::string render(const std::string& text, int percent, int width = 30);
+
+ private:
+  std::ostream& out_;
+  bool enabled_;
+  bool drawing_ = false;
+};
+
+}  // namespace zolta::cli

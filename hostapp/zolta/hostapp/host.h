@@ -1,0 +1,134 @@
+// The host application: owns the installation folders, the loaded plug-ins and their drivers, the
+// in-memory models (status bar, messages, output, timers, notifications, processes, families, vendor
+// tools) and the dispatch objects that plug-ins reach them through.
+//
+// One Host serves a process; Host::current() is the one the executable's exported entry points
+// (ClientAPI_GetClientInterface, GetWorkspace, GetDeviceManager, VFSAPI_VFS_ExpandRelativePath) answer
+// for. Everything runs on one thread.
+//
+// Lifetime: ~Host unbinds host devices from their drivers, drops every reference to plug-in objects
+// (drivers, timer and notification handlers), unloads the plug-ins (whose static caches release the
+// host objects they hold) and then frees the models.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zolta/hostapp/client.h"
+#include "zolta/hostapp/device_manager.h"
+#include "zolta/hostapp/dialog_sink.h"
+#include "zolta/hostapp/driver_registry.h"
+#include "zolta/hostapp/gui_manager.h"
+#include "zolta/hostapp/host_device.h"
+#include "zolta/hostapp/plugin_loader.h"
+#include "zolta/hostapp/timers.h"
+#include "zolta/hostapp/vendor_tools.h"
+#include "zolta/hostapp/workspace.h"
+
+namespace zolta::hostapp {
+
+struct HostOptions {
+  std::string rootFolder;                    // default: the folder of the running executable
+  std::string pluginFolder;                  // default: <root>/plugins
+  std::string systemFolder;                  // default: <root>/System
+  std::optional<std::string> quartusFolder;  // default: $QUARTUS_ROOTDIR when set; "" for no Quartus
+  std::string applicationName = "Zolta";
+  bool noPrompt = false;                     // client-API no-prompt flag
+};
+
+class Host {
+ public:
+  explicit Host(HostOptions options = {});
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // The host the exported entry points answer for (null when none is set).
+  static Host* current();
+  static void setCurrent(Host* host);
+
+  // Resolved folders (no trailing "/").
+  const std::string& rootFolder() const { return options_.rootFolder; }
+  const std::string& systemFolder() const { return options_.systemFolder; }
+  const std::string& pluginFolder() const { return options_.pluginFolder; }
+  const HostOptions& options() const { return options_; }
+
+  // Loads every plug-in of the plug-in folder and creates one driver per kind it serves. Files that fail
+  // and drivers that cannot be created are reported in issues(); the rest is kept. Call once.
+  void loadPlugins();
+  const std::vector<std::unique_ptr<LoadedPlugin>>& plugins() const { return plugins_; }
+  DriverRegistry& drivers() { return drivers_; }
+  // Problems met while starting: plug-in files skipped, drivers refused, configuration files unread.
+  const std::vector<HostIssue>& issues() const { return issues_; }
+
+  // Creates the host object of a physical device for a driver of the registry and binds the driver to it
+  // (driver operation SetZoltaDevice). The device is unbound when the host goes.
+  Ptr<THostDevice> createDevice(size_t driverIndex, int32_t jtagIndex);
+
+  // Models.
+  CallLog& callLog() { return callLog_; }
+  StatusBar& statusBar() { return statusBar_; }
+  MessagesModel& messages() { return messages_; }
+  OutputModel& output() { return output_; }
+  ProcessLauncher& launcher() { return launcher_; }
+  TimerRegistry& timers() { return timers_; }
+  NotificationRegistry& notifications() { return notifications_; }
+  FamilyTable& families() { return families_; }
+  const VendorTools& vendorTools() const { return vendorTools_; }
+  DialogSink& dialogs() { return *dialogs_; }
+  // Replaces the dialog sink (null restores the default, which writes to stderr).
+  void setDialogSink(DialogSink* sink);
+  // Window handles the GUI host fills in (0 in the command-line host).
+  int32_t mainWindow() const { return mainWindow_; }
+  int32_t applicationWindow() const { return applicationWindow_; }
+  void setWindows(int32_t mainWindow, int32_t applicationWindow) {
+    mainWindow_ = mainWindow;
+    applicationWindow_ = applicationWindow;
+  }
+
+  // Dispatch objects.
+  Ptr<TClient> client() { return client_; }
+  Ptr<TClientAPI> clientAPI() { return clientAPI_; }
+  Ptr<TWorkspace> workspace() { return workspace_; }
+  Ptr<TDeviceManager> deviceManager() { return deviceManager_; }
+  Ptr<TGUIManager> guiManager() { return guiManager_; }
+  Ptr<TTimerManager> timerManager() { return timerManager_; }
+  Ptr<TPluginsRegistry> pluginsRegistry() { return pluginsRegistry_; }
+  // The server module of that name (case ignored): "FPGAFlow"; none for any other.
+  DispPtr serverModule(std::string_view name);
+
+ private:
+  HostOptions options_;
+  CallLog callLog_;
+  StatusBar statusBar_;
+  MessagesModel messages_;
+  OutputModel output_;
+  ProcessLauncher launcher_;
+  TimerRegistry timers_;
+  NotificationRegistry notifications_;
+  FamilyTable families_;
+  VendorTools vendorTools_;
+  std::unique_ptr<DialogSink> defaultDialogs_;
+  DialogSink* dialogs_;
+  int32_t mainWindow_ = 0;
+  int32_t applicationWindow_ = 0;
+
+  std::vector<HostIssue> issues_;
+  std::vector<std::unique_ptr<LoadedPlugin>> plugins_;
+  DriverRegistry drivers_;
+  std::vector<Ptr<THostDevice>> devices_;
+
+  Ptr<TClient> client_;
+  Ptr<TClientAPI> clientAPI_;
+  Ptr<TWorkspace> workspace_;
+  Ptr<TDeviceManager> deviceManager_;
+  Ptr<TGUIManager> guiManager_;
+  Ptr<TTimerManager> timerManager_;
+  Ptr<TPluginsRegistry> pluginsRegistry_;
+  Ptr<TFPGAFlowModule> flowModule_;
+  bool loaded_ = false;
+};
+
+}  // namespace zolta::hostapp
