@@ -23,13 +23,17 @@ std::u16string utf8ToUtf16(std::string_view s) {
     else if ((c >> 4) == 0xE) { cp = c & 0x0F; n = 3; }
     else if ((c >> 3) == 0x1E) { cp = c & 0x07; n = 4; }
     else { out.push_back(0xFFFD); ++i; continue; }
-    if (i + n > s.size()) { out.push_back(0xFFFD); break; }
-    bool ok = true;
-    for (size_t k = 1; k < n; ++k) {
+    // A sequence cut short by the end of the text replaces its lead byte only; the bytes after it
+    // are read on their own.
+    bool ok = i + n <= s.size();
+    for (size_t k = 1; ok && k < n; ++k) {
       unsigned char cc = static_cast<unsigned char>(s[i + k]);
       if ((cc >> 6) != 0x2) { ok = false; break; }
       cp = (cp << 6) | (cc & 0x3F);
     }
+    // Overlong forms are refused, so that no ASCII character (such as "|" or "=") hides in them.
+    static constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (ok && cp < kShortest[n]) ok = false;
     if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { out.push_back(0xFFFD); ++i; continue; }
     if (cp >= 0x10000) {
       cp -= 0x10000;

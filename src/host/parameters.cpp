@@ -18,11 +18,27 @@ std::string TrimParameterText(std::string_view s) {
 
 // ---- TParameter ------------------------------------------------------------------------------------
 
-TParameter::TParameter(std::string_view name, std::string_view value)
-    : FName(TrimParameterText(name)), FValue(TrimParameterText(value)) {}
+namespace {
+// A parameter string has no escapes: a "|" in a name or value, or an "=" in a name, would come back
+// as other entries when the line is read again (and could smuggle entries into a host command).
+std::string checkedName(std::string_view name) {
+  if (name.find_first_of("|=") != std::string_view::npos)
+    throw EParameterTextError("Parameter name '" + std::string(name) + "' holds '|' or '=', which a parameter string cannot carry");
+  return TrimParameterText(name);
+}
+std::string checkedValue(std::string_view name, std::string_view value) {
+  if (value.find('|') != std::string_view::npos)
+    throw EParameterTextError("Value '" + std::string(value) + "' of parameter '" + TrimParameterText(name) +
+                              "' holds '|', which a parameter string cannot carry");
+  return TrimParameterText(value);
+}
+}  // namespace
 
-void TParameter::SetName(std::string_view name) { FName = TrimParameterText(name); }
-void TParameter::SetValue(std::string_view value) { FValue = TrimParameterText(value); }
+TParameter::TParameter(std::string_view name, std::string_view value)
+    : FName(checkedName(name)), FValue(checkedValue(name, value)) {}
+
+void TParameter::SetName(std::string_view name) { FName = checkedName(name); }
+void TParameter::SetValue(std::string_view value) { FValue = checkedValue(FName, value); }
 
 // ---- TParameterList: copying -----------------------------------------------------------------------
 

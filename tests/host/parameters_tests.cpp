@@ -2,6 +2,7 @@
 
 #include <clocale>
 
+#include "zolta/dispatch.h"
 #include "zolta/host/errors.h"
 #include "zolta/host/parameters.h"
 
@@ -47,6 +48,24 @@ TEST(ParameterList, ReadsAndWritesLines) {
     TParameterList again;
     again.SetState(l.GetState());
     EXPECT_EQ(entries(again), c.parsed);
+  }
+}
+
+TEST(ParameterList, WideFormKeepsEntriesAroundBrokenUtf8) {
+  // A multi-byte sequence cut short by the end of the line, and an overlong "=" (C0 BD): neither may
+  // swallow or invent separators on the way through the wide form.
+  const std::string lines[] = {"A=1|B\xF6=", "N\xC0\xBDx=1|M=2", "K=\xE2\x82|L=3"};
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    TParameterList l;
+    l.SetState_FromString(line);
+    TParameterList w;
+    w.SetState(l.GetState());
+    ASSERT_EQ(w.Count(), l.Count());
+    for (int32_t i = 0; i < l.Count(); ++i) {
+      EXPECT_EQ(w.Items(i).GetName().find_first_of("=|"), std::string::npos);
+      EXPECT_EQ(zabi::utf8ToUtf16(w.Items(i).GetValue()), zabi::utf8ToUtf16(l.Items(i).GetValue()));
+    }
   }
 }
 
@@ -196,6 +215,25 @@ TEST(ParameterList, PCharCopiesAndTheSharedEmptyConstant) {
   char16_t* again = nullptr;
   l.GetState_ParameterAsPChar("missing", again);
   EXPECT_EQ(again, empty);
+}
+
+TEST(ParameterList, TextThatCannotBeWrittenIsRefused) {
+  TParameterList l;
+  l.SetState_FromString("Target=HardDevice");
+  // A "|" would smuggle another entry into the line; an "=" in a name would move the split.
+  EXPECT_THROW(l.SetState_AddParameter("FileName", "a.rbf|Action=Erase"), EParameterTextError);
+  EXPECT_THROW(l.SetState_AddParameter("Bad|Name", "x"), EParameterTextError);
+  EXPECT_THROW(l.SetState_AddParameter("A=B", "x"), EParameterTextError);
+  EXPECT_THROW(l.Items(0).SetValue("x|y"), EParameterTextError);
+  EXPECT_EQ(l.GetState_ToString(), "Target=HardDevice");
+  std::string line = "Action=ResetDevice|Index=1";
+  EXPECT_THROW(SetParameterInLine(line, "Index", "1|Action=Erase"), EParameterTextError);
+  EXPECT_EQ(line, "Action=ResetDevice|Index=1");
+  try {
+    l.SetState_AddParameter("FileName", "a|b");
+  } catch (const EParameterTextError& e) {
+    EXPECT_NE(std::string(e.what()).find("'a|b' of parameter 'FileName'"), std::string::npos) << e.what();
+  }
 }
 
 TEST(ParameterList, CopiesAreIndependent) {

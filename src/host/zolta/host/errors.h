@@ -13,6 +13,12 @@ class EConvertError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A parameter name or value that a parameter string cannot carry ("|" anywhere, "=" in a name).
+class EParameterTextError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
 // A file that could not be opened, read or written; the message names the file.
 class EFileAccessError : public std::runtime_error {
  public:

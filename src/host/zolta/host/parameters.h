@@ -9,6 +9,9 @@
 //  - Writing joins the entries in list order as name "=" value with "|"; an empty value is written as
 //    a single space ("Name= "), which reading trims back to empty.
 // Names compare without regard to (ASCII) case; every lookup takes the first matching entry.
+// There are no escapes, so a name holding "|" or "=", or a value holding "|", cannot be written
+// faithfully: creating such an entry throws EParameterTextError (errors.h) instead of producing a line
+// that reads back as other entries.
 #pragma once
 
 #include <cstdint>
