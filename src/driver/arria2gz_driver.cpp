@@ -2,7 +2,7 @@
 
 namespace zolta {
 
-TDevice_Arria2GZDriver::TDevice_Arria2GZDriver(int32_t kind) : TZoltaDriver(".VHD"), FKind(kind) {}
+TDevice_Arria2GZDriver::TDevice_Arria2GZDriver(int32_t kind) : TDeviceData(kind, ".VHD") {}
 
 // Without a bound device or channel the JTAG operations answer fixed values and touch no channel.
 bool TDevice_Arria2GZDriver::ResetDevice() {

@@ -17,6 +17,17 @@ DriverKeeper& keeper() {
   return k;
 }
 
+// Lives from library load to unload: creates the shared I/O-standard objects when the library is
+// loaded and frees them when it is unloaded. It is constructed before the driver keeper (which is
+// made on the first driver request), so the drivers and their pins go first at unload.
+struct ModuleLifetime {
+  ModuleLifetime() { zolta::CreateSharedIOStandards(); }
+  ~ModuleLifetime() { zolta::FreeSharedIOStandards(); }
+  ModuleLifetime(const ModuleLifetime&) = delete;
+  ModuleLifetime& operator=(const ModuleLifetime&) = delete;
+};
+const ModuleLifetime gModule;
+
 }  // namespace
 
 #define ZOLTA_EXPORT extern "C" __attribute__((visibility("default")))
