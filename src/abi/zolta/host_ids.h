@@ -86,7 +86,24 @@ inline constexpr DispId JTagChannel_Lock = 503425;
 inline constexpr DispId JTagChannel_Unlock = 503426;
 inline constexpr DispId JTagChannel_GetJTagDevice = 503579;   // (index) -> IJTagDevice
 inline constexpr DispId JTagChannel_GetPort = 503611;
+inline constexpr DispId JTagChannel_GetChainLength = 503578;
+inline constexpr DispId JTagChannel_PrepareChain = 503581;
+inline constexpr DispId JTagChannel_ScanData = 503599;        // (value, bit count, device index) -> integer
+inline constexpr DispId JTagChannel_LoadInstruction = 503601; // (code, device index)
+inline constexpr DispId JTagChannel_MoveTapState = 503605;    // (from, to)
+inline constexpr DispId JTagChannel_GotoTapState = 503607;    // (state)
+inline constexpr DispId JTagChannel_ClockTms = 503608;        // (level)
 inline constexpr DispId JTagDevice_GetBSDLEntity = 503550;    // -> IBSDLEntity or none
+
+// ---- device manager, family manager and device families ------------------------------------------
+// The device manager comes from the host export GetDeviceManager.
+inline constexpr DispId DeviceManager_GetFamilyManager = 504014;  // -> family manager
+inline constexpr DispId FamilyManager_GetFamily = 503996;         // (family name) -> family or none
+inline constexpr DispId Family_GetParameterValue = 503983;        // (name) -> text
+inline constexpr DispId Family_GetParameterBoolean = 503984;      // (name) -> Boolean
+inline constexpr DispId Family_GetParameterInteger = 503985;      // (name) -> integer
+inline constexpr DispId Family_HasParameter = 503992;             // (name) -> Boolean
+inline constexpr DispId Family_HasParameter2 = 503994;            // (name) -> Boolean, the same answer
 
 // ---- views ---------------------------------------------------------------------------------------
 inline constexpr DispId InstrumentView_Hidden = 503704;
