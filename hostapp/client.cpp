@@ -26,7 +26,7 @@ void ProcessLauncher::run(const std::string& name, std::string& parameters, cons
 
 void TPluginsRegistry::setItems(const std::vector<std::pair<std::string, int32_t>>& folders) {
   items_.clear();
-  for (const auto& [folder, flag] : folders) items_.emplace_back(new TPluginItem(log_, folder, flag));
+  for (const auto& [folder, flag] : folders) items_.emplace_back(new TPluginItem(link(), folder, flag));
 }
 
 DispPtr TPluginsRegistry::GetItem(int32_t index) {

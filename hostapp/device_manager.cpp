@@ -105,7 +105,7 @@ DispPtr TFamilyManager::GetFamily(std::string name) {
   const DeviceFamilyRecord* record = families_.find(name);
   if (!record) return {};
   Ptr<TDeviceFamily>& object = objects_[zabi::upperAscii(record->name)];
-  if (!object) object = Ptr<TDeviceFamily>(new TDeviceFamily(log_, *record));
+  if (!object) object = Ptr<TDeviceFamily>(new TDeviceFamily(link(), *record));
   return object;
 }
 
@@ -122,8 +122,8 @@ const DispatchTable& TFamilyManager::table() {
 
 // ---- device manager --------------------------------------------------------------------------
 
-TDeviceManager::TDeviceManager(CallLog* log, Host& host)
-    : THostObject(log), host_(host), familyManager_(new TFamilyManager(log, host.families())) {}
+TDeviceManager::TDeviceManager(const HostLink& link, Host& host)
+    : THostObject(link), host_(host), familyManager_(new TFamilyManager(link, host.families())) {}
 
 DispPtr TDeviceManager::GetDeviceInformation(std::string deviceName) {
   return host_.drivers().findByDeviceName(deviceName);

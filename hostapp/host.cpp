@@ -48,19 +48,19 @@ Host::Host(HostOptions options)
       issues_.push_back({familyFile, e.what()});
     }
   }
-  CallLog* log = &callLog_;
-  client_ = Ptr<TClient>(new TClient(log, *this));
-  clientAPI_ = Ptr<TClientAPI>(new TClientAPI(log, *this));
-  workspace_ = Ptr<TWorkspace>(new TWorkspace(log, messages_, output_));
-  deviceManager_ = Ptr<TDeviceManager>(new TDeviceManager(log, *this));
-  guiManager_ = Ptr<TGUIManager>(new TGUIManager(log, statusBar_));
-  timerManager_ = Ptr<TTimerManager>(new TTimerManager(log, timers_));
-  pluginsRegistry_ = Ptr<TPluginsRegistry>(new TPluginsRegistry(log));
-  flowModule_ = Ptr<TFPGAFlowModule>(new TFPGAFlowModule(log, vendorTools_));
+  HostLink link = this->link();
+  client_ = Ptr<TClient>(new TClient(link, *this));
+  clientAPI_ = Ptr<TClientAPI>(new TClientAPI(link, *this));
+  workspace_ = Ptr<TWorkspace>(new TWorkspace(link, messages_, output_));
+  deviceManager_ = Ptr<TDeviceManager>(new TDeviceManager(link, *this));
+  guiManager_ = Ptr<TGUIManager>(new TGUIManager(link, statusBar_));
+  timerManager_ = Ptr<TTimerManager>(new TTimerManager(link, timers_));
+  pluginsRegistry_ = Ptr<TPluginsRegistry>(new TPluginsRegistry(link));
+  flowModule_ = Ptr<TFPGAFlowModule>(new TFPGAFlowModule(link, vendorTools_));
 }
 
 Host::~Host() {
-  // Plug-in objects first, while their code is loaded; then the plug-ins; the host objects last.
+  // Let go of every plug-in object, unbinding devices first; then cut the host objects loose.
   for (const Ptr<THostDevice>& device : devices_) {
     if (DispPtr driver = device->GetDriver()) {
       zabi::Var ignored;
@@ -74,6 +74,7 @@ Host::~Host() {
   timers_.clear();
   notifications_.clear();
   plugins_.clear();
+  life_.reset();  // host objects that plug-ins still hold refuse calls from now on
   if (gCurrentHost == this) gCurrentHost = nullptr;
 }
 
@@ -114,7 +115,7 @@ void Host::loadPlugins() {
 
 Ptr<THostDevice> Host::createDevice(size_t driverIndex, int32_t jtagIndex) {
   const DriverEntry& entry = drivers_.entries().at(driverIndex);
-  Ptr<THostDevice> device(new THostDevice(&callLog_, drivers_.deviceName(driverIndex), entry.driver, jtagIndex));
+  Ptr<THostDevice> device(new THostDevice(link(), drivers_.deviceName(driverIndex), entry.driver, jtagIndex));
   zabi::invoke(entry.driver, ids::Driver_SetZoltaDevice, device->dispatchPtr());
   devices_.push_back(device);
   return device;

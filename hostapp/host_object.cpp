@@ -38,10 +38,13 @@ std::string THostObject::objectName() const {
 }
 
 bool THostObject::dispatchCall(DispatchCall& call) {
-  if (log_ && log_->enabled()) {
+  if (link_.life.expired())
+    throw zabi::DispatchError(objectName() + ": the host application has shut down (dispatch identifier " +
+                              std::to_string(call.id()) + ")");
+  if (CallLog* log = link_.log; log && log->enabled()) {
     CallRecord r{objectName(), call.id(), {}};
     for (uint32_t k = 0; k < call.count(); ++k) r.args.push_back(describeArgument(call.arg(k)));
-    log_->record(std::move(r));
+    log->record(std::move(r));
   }
   return TAbstractSupportService::dispatchCall(call);
 }

@@ -22,13 +22,8 @@ std::string statusText(zabi::HResult h) {
   return buf;
 }
 
-LoadedPlugin::LoadedPlugin(std::string path, void* handle, zabi::GetZoltaDriverCountFn count,
-                           zabi::GetZoltaDriverPluginFn driver, int32_t kindCount)
-    : path_(std::move(path)), handle_(handle), count_(count), driver_(driver), kindCount_(kindCount) {}
-
-LoadedPlugin::~LoadedPlugin() {
-  if (handle_) dlclose(handle_);
-}
+LoadedPlugin::LoadedPlugin(std::string path, zabi::GetZoltaDriverPluginFn driver, int32_t kindCount)
+    : path_(std::move(path)), driver_(driver), kindCount_(kindCount) {}
 
 std::string LoadedPlugin::folder() const { return fs::path(path_).parent_path().string(); }
 
@@ -57,6 +52,7 @@ std::unique_ptr<LoadedPlugin> PluginLoader::load(const std::string& path, std::s
     error = std::string("not a loadable shared object: ") + (why ? why : "unknown reason");
     return nullptr;
   }
+  // A file that fails is unloaded again: the host keeps nothing of it.
   auto fail = [&](std::string why) -> std::unique_ptr<LoadedPlugin> {
     dlclose(handle);
     error = std::move(why);
@@ -71,7 +67,7 @@ std::unique_ptr<LoadedPlugin> PluginLoader::load(const std::string& path, std::s
   if (h != zabi::kOk) return fail(std::string(zabi::kEntryDriverCount) + " failed with status " + statusText(h));
   if (kinds < 0 || kinds > kMaxKinds)
     return fail(std::string(zabi::kEntryDriverCount) + " answered " + std::to_string(kinds) + " kinds");
-  return std::make_unique<LoadedPlugin>(path, handle, count, driver, kinds);
+  return std::make_unique<LoadedPlugin>(path, driver, kinds);
 }
 
 std::vector<std::unique_ptr<LoadedPlugin>> PluginLoader::loadFolder(const std::string& folder,

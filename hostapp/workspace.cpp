@@ -145,14 +145,14 @@ static std::string documentKey(std::string path) {
   return path;
 }
 
-TWorkspace::TWorkspace(CallLog* log, MessagesModel& messages, OutputModel& output)
-    : THostObject(log), log_(log), output_(output), messagesManager_(new TMessagesManager(log, messages)) {}
+TWorkspace::TWorkspace(const HostLink& link, MessagesModel& messages, OutputModel& output)
+    : THostObject(link), output_(output), messagesManager_(new TMessagesManager(link, messages)) {}
 
 Ptr<TDocument> TWorkspace::openDocument(const std::string& path) {
   std::string key = documentKey(path);
   auto it = documents_.find(key);
   if (it != documents_.end()) return it->second;
-  Ptr<TDocument> doc(new TDocument(log_, key));
+  Ptr<TDocument> doc(new TDocument(link(), key));
   documents_.emplace(key, doc);
   return doc;
 }

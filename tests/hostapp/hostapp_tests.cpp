@@ -184,6 +184,19 @@ TEST_F(HostTest, CallLogRecordsObjectIdentifierAndArguments) {
   EXPECT_EQ(guiCalls[1].args, (std::vector<std::string>{"112", "False", "True", "False"}));
 }
 
+TEST_F(HostTest, HostObjectsHeldBeyondTheHostRefuseCalls) {
+  auto host = makeHost(false);
+  DispPtr client = host->client();
+  DispPtr gui = zabi::invoke(client, h::Client_GetGUIManager).toDispatch();
+  host.reset();
+  Var result;
+  std::string message;
+  EXPECT_EQ(zabi::tryInvoke(gui.get(), h::GUIManager_StatusBarCommand, &result, &message, -1, ""),
+            zabi::kDispException);
+  EXPECT_EQ(message, "GUIManager: the host application has shut down (dispatch identifier 164)");
+  EXPECT_EQ(zabi::tryInvoke(client.get(), h::Client_GetApplicationName, &result, &message), zabi::kDispException);
+}
+
 // ---- client ----------------------------------------------------------------------------------
 
 TEST_F(HostTest, ClientAnswersNameFoldersFlagsAndServerModules) {

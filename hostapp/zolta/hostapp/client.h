@@ -40,7 +40,7 @@ class ProcessLauncher {
 // so that plug-ins walking the registry skip it.
 class TPluginItem : public THostObject {
  public:
-  TPluginItem(CallLog* log, std::string folder, int32_t flag) : THostObject(log), folder_(std::move(folder)), flag_(flag) {}
+  TPluginItem(const HostLink& link, std::string folder, int32_t flag) : THostObject(link), folder_(std::move(folder)), flag_(flag) {}
   std::string GetFolder() { return folder_; }
   int32_t GetFlag() { return flag_; }
 
@@ -54,7 +54,7 @@ class TPluginItem : public THostObject {
 
 class TPluginsRegistry : public THostObject {
  public:
-  explicit TPluginsRegistry(CallLog* log) : THostObject(log), log_(log) {}
+  explicit TPluginsRegistry(const HostLink& link) : THostObject(link) {}
   void setItems(const std::vector<std::pair<std::string, int32_t>>& folders);
 
   int32_t GetCount() { return int32_t(items_.size()); }
@@ -65,13 +65,12 @@ class TPluginsRegistry : public THostObject {
   const DispatchTable& dispatchTable() const override { return table(); }
 
  private:
-  CallLog* log_;
   std::vector<Ptr<TPluginItem>> items_;
 };
 
 class TClientAPI : public THostObject {
  public:
-  TClientAPI(CallLog* log, Host& host) : THostObject(log), host_(host) {}
+  TClientAPI(const HostLink& link, Host& host) : THostObject(link), host_(host) {}
 
   std::string GetSpecialFolder();      // the installation's root folder, with a trailing "/"
   std::string GetImageListFolder2();   // <root>/System/Images/
@@ -89,7 +88,7 @@ class TClientAPI : public THostObject {
 
 class TClient : public THostObject {
  public:
-  TClient(CallLog* log, Host& host) : THostObject(log), host_(host) {}
+  TClient(const HostLink& link, Host& host) : THostObject(link), host_(host) {}
 
   int32_t GetApplicationWindow();
   DispPtr GetDocumentByPath(std::string path);

@@ -34,7 +34,7 @@ class FamilyTable {
 
 class TDeviceFamily : public THostObject {
  public:
-  TDeviceFamily(CallLog* log, DeviceFamilyRecord record) : THostObject(log), record_(std::move(record)) {}
+  TDeviceFamily(const HostLink& link, DeviceFamilyRecord record) : THostObject(link), record_(std::move(record)) {}
 
   // Empty for a parameter the family does not have.
   std::string GetParameterValue(std::string name);
@@ -53,7 +53,7 @@ class TDeviceFamily : public THostObject {
 
 class TFamilyManager : public THostObject {
  public:
-  TFamilyManager(CallLog* log, const FamilyTable& families) : THostObject(log), log_(log), families_(families) {}
+  TFamilyManager(const HostLink& link, const FamilyTable& families) : THostObject(link), families_(families) {}
   // The family of that name, or none.
   DispPtr GetFamily(std::string name);
 
@@ -61,7 +61,6 @@ class TFamilyManager : public THostObject {
   const DispatchTable& dispatchTable() const override { return table(); }
 
  private:
-  CallLog* log_;
   const FamilyTable& families_;
   std::map<std::string, Ptr<TDeviceFamily>> objects_;  // by upper-case family name
 };
@@ -70,7 +69,7 @@ class Host;
 
 class TDeviceManager : public THostObject {
  public:
-  TDeviceManager(CallLog* log, Host& host);
+  TDeviceManager(const HostLink& link, Host& host);
 
   DispPtr GetFamilyManager() { return familyManager_; }
   // The device information (a driver) of the device of that name, or none.

@@ -61,7 +61,7 @@ struct ShortcutOffer {
 
 class TGUIManager : public THostObject {
  public:
-  TGUIManager(CallLog* log, StatusBar& bar) : THostObject(log), bar_(bar) {}
+  TGUIManager(const HostLink& link, StatusBar& bar) : THostObject(link), bar_(bar) {}
 
   void StatusBarCommand(int32_t code, std::string text) { bar_.command(code, text); }
   // The command-line host binds no shortcuts: every offer is recorded and declined.

@@ -7,8 +7,8 @@
 // for. Everything runs on one thread.
 //
 // Lifetime: ~Host unbinds host devices from their drivers, drops every reference to plug-in objects
-// (drivers, timer and notification handlers), unloads the plug-ins (whose static caches release the
-// host objects they hold) and then frees the models.
+// (drivers, timer and notification handlers) and then frees the models. The plug-ins stay loaded until
+// the process ends (see LoadedPlugin); host objects they still hold refuse calls once the Host is gone.
 #pragma once
 
 #include <memory>
@@ -100,7 +100,10 @@ class Host {
   DispPtr serverModule(std::string_view name);
 
  private:
+  HostLink link() { return {&callLog_, life_}; }
+
   HostOptions options_;
+  std::shared_ptr<const int> life_ = std::make_shared<const int>(0);
   CallLog callLog_;
   StatusBar statusBar_;
   MessagesModel messages_;

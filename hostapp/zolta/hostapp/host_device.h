@@ -15,8 +15,8 @@ namespace zolta::hostapp {
 
 class THostDevice : public THostObject {
  public:
-  THostDevice(CallLog* log, std::string name, DispPtr driver, int32_t jtagIndex)
-      : THostObject(log), name_(std::move(name)), driver_(std::move(driver)), jtagIndex_(jtagIndex) {}
+  THostDevice(const HostLink& link, std::string name, DispPtr driver, int32_t jtagIndex)
+      : THostObject(link), name_(std::move(name)), driver_(std::move(driver)), jtagIndex_(jtagIndex) {}
 
   std::string GetName() { return name_; }
   int32_t GetJTagIndex() { return jtagIndex_; }

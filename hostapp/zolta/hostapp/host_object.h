@@ -1,10 +1,13 @@
 // Base of every dispatch object the host application hands to plug-ins, and the call log.
 //
 // Host objects are counted support-service objects (zolta_service) with a dispatch table per class.
-// The Host owns one reference to each long-lived object; a plug-in may hold more. A host object never
-// touches the Host from its destructor, so the order in which the last references go does not matter.
+// The Host owns one reference to each long-lived object; a plug-in may hold more, even beyond the Host's
+// life (process-wide caches of a plug-in last until the process ends). So a host object never touches
+// the Host from its destructor, and once the Host is gone it refuses every call with an error instead
+// of reaching the Host's models.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,17 +43,24 @@ class CallLog {
 // A readable text of an argument for the log and for messages.
 std::string describeArgument(const zabi::Variant& v);
 
+// What every host object knows of its Host: the call log and whether the Host still lives.
+struct HostLink {
+  CallLog* log = nullptr;
+  std::weak_ptr<const void> life;  // expires when the Host goes
+};
+
 class THostObject : public TAbstractSupportService {
  public:
-  explicit THostObject(CallLog* log) : log_(log) {}
+  explicit THostObject(const HostLink& link) : link_(link) {}
   // The name calls are logged under: the service name of the most derived table.
   std::string objectName() const;
+  const HostLink& link() const { return link_; }
 
  protected:
   bool dispatchCall(DispatchCall& call) override;
 
  private:
-  CallLog* log_;
+  HostLink link_;
 };
 
 // Writes a text into an in-out argument (by-reference string or variant); a plain value argument is

@@ -17,12 +17,12 @@ struct HostIssue {
   std::string reason;
 };
 
-// A loaded plug-in. The shared object stays loaded as long as the object lives.
+// A loaded plug-in. The shared object is never unloaded: plug-ins keep process-wide caches of host
+// objects and of their own objects, which their static destructors release when the process ends;
+// unloading earlier would strand those caches (and run plug-in code against a host being torn down).
 class LoadedPlugin {
  public:
-  LoadedPlugin(std::string path, void* handle, zabi::GetZoltaDriverCountFn count, zabi::GetZoltaDriverPluginFn driver,
-               int32_t kindCount);
-  ~LoadedPlugin();
+  LoadedPlugin(std::string path, zabi::GetZoltaDriverPluginFn driver, int32_t kindCount);
   LoadedPlugin(const LoadedPlugin&) = delete;
   LoadedPlugin& operator=(const LoadedPlugin&) = delete;
 
@@ -35,8 +35,6 @@ class LoadedPlugin {
 
  private:
   std::string path_;
-  void* handle_;
-  zabi::GetZoltaDriverCountFn count_;
   zabi::GetZoltaDriverPluginFn driver_;
   int32_t kindCount_;
 };

@@ -55,7 +55,7 @@ class NotificationRegistry {
 
 class TTimerManager : public THostObject {
  public:
-  TTimerManager(CallLog* log, TimerRegistry& timers) : THostObject(log), timers_(timers) {}
+  TTimerManager(const HostLink& link, TimerRegistry& timers) : THostObject(link), timers_(timers) {}
   int32_t Add(DispPtr handler, int32_t intervalMs, bool enabled);
   void Remove(int32_t id) { timers_.remove(id); }
   void Enable(int32_t id, bool enabled) { timers_.enable(id, enabled); }

@@ -40,7 +40,7 @@ class VendorTools {
 
 class TVendorToolManager : public THostObject {
  public:
-  TVendorToolManager(CallLog* log, const VendorTools& tools) : THostObject(log), tools_(tools) {}
+  TVendorToolManager(const HostLink& link, const VendorTools& tools) : THostObject(link), tools_(tools) {}
 
   std::string Descriptor(std::string vendor) { return tools_.descriptor(vendor); }
   bool Installed(std::string vendor) { return tools_.installed(vendor); }
@@ -58,8 +58,8 @@ class TVendorToolManager : public THostObject {
 // The server module named "FPGAFlow"; it is also its own flow-module interface.
 class TFPGAFlowModule : public THostObject {
  public:
-  TFPGAFlowModule(CallLog* log, const VendorTools& tools)
-      : THostObject(log), vendorToolManager_(new TVendorToolManager(log, tools)) {}
+  TFPGAFlowModule(const HostLink& link, const VendorTools& tools)
+      : THostObject(link), vendorToolManager_(new TVendorToolManager(link, tools)) {}
 
   DispPtr GetVendorToolManager() { return vendorToolManager_; }
 

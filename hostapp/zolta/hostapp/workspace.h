@@ -59,7 +59,7 @@ class OutputModel {
 
 class TMessagesManager : public THostObject {
  public:
-  TMessagesManager(CallLog* log, MessagesModel& model) : THostObject(log), model_(model) {}
+  TMessagesManager(const HostLink& link, MessagesModel& model) : THostObject(link), model_(model) {}
 
   // 439: every field given separately.
   void AddMessage(std::string cls, std::string text, std::string source, std::string document,
@@ -81,7 +81,7 @@ class TMessagesManager : public THostObject {
 // A document the host has open. Plug-ins bracket their writes to its file with BeginChange and EndChange.
 class TDocument : public THostObject {
  public:
-  TDocument(CallLog* log, std::string path) : THostObject(log), path_(std::move(path)) {}
+  TDocument(const HostLink& link, std::string path) : THostObject(link), path_(std::move(path)) {}
   void BeginChange() { ++begins_; }
   // An end without a begin is refused.
   void EndChange();
@@ -100,7 +100,7 @@ class TDocument : public THostObject {
 
 class TWorkspace : public THostObject {
  public:
-  TWorkspace(CallLog* log, MessagesModel& messages, OutputModel& output);
+  TWorkspace(const HostLink& link, MessagesModel& messages, OutputModel& output);
 
   DispPtr GetMessagesManager() { return messagesManager_; }
   // The two flags of an output line are accepted and not used by this host.
@@ -119,7 +119,6 @@ class TWorkspace : public THostObject {
   const DispatchTable& dispatchTable() const override { return table(); }
 
  private:
-  CallLog* log_;
   OutputModel& output_;
   Ptr<TMessagesManager> messagesManager_;
   std::map<std::string, Ptr<TDocument>> documents_;
