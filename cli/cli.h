@@ -26,8 +26,6 @@ struct GlobalOptions {
   bool version = false;                      // --version
 };
 
-class TerminalProgress;
-
 class Context {
  public:
   Context(GlobalOptions options, std::ostream& out, std::ostream& err);
@@ -50,7 +48,7 @@ class Context {
   GlobalOptions options_;
   std::ostream& out_;
   std::ostream& err_;
-  std::unique_ptr<TerminalProgress> progress_;
+  std::unique_ptr<hostapp::ProgressListener> progress_;
   std::unique_ptr<hostapp::Host> host_;
 };
 

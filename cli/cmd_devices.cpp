@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "cli.h"
-#include "json.h"
 #include "zolta/hostapp/ids.h"
+#include "zolta/hostapp/text.h"
 
 namespace zolta::cli {
 
@@ -42,15 +42,15 @@ int runDevices(Context& context, const std::vector<std::string>& args) {
     out << "{\n  \"devices\": [";
     for (size_t i = 0; i < rows.size(); ++i) {
       const DeviceRow& r = rows[i];
-      out << (i ? ",\n    " : "\n    ") << "{\"plugin\": " << jsonString(r.plugin) << ", \"kind\": " << r.kind
-          << ", \"name\": " << jsonString(r.name) << ", \"description\": " << jsonString(r.description) << "}";
+      out << (i ? ",\n    " : "\n    ") << "{\"plugin\": " << hostapp::jsonString(r.plugin) << ", \"kind\": " << r.kind
+          << ", \"name\": " << hostapp::jsonString(r.name) << ", \"description\": " << hostapp::jsonString(r.description) << "}";
     }
     out << (rows.empty() ? "],\n" : "\n  ],\n") << "  \"issues\": [";
     std::vector<hostapp::HostIssue> issues = host.issues();
     issues.insert(issues.end(), failures.begin(), failures.end());
     for (size_t i = 0; i < issues.size(); ++i)
-      out << (i ? ",\n    " : "\n    ") << "{\"file\": " << jsonString(issues[i].file)
-          << ", \"reason\": " << jsonString(issues[i].reason) << "}";
+      out << (i ? ",\n    " : "\n    ") << "{\"file\": " << hostapp::jsonString(issues[i].file)
+          << ", \"reason\": " << hostapp::jsonString(issues[i].reason) << "}";
     out << (issues.empty() ? "]\n}\n" : "\n  ]\n}\n");
   } else if (rows.empty()) {
     context.err() << "zolta: no device kinds: no plug-in loaded from " << host.pluginFolder() << '\n';

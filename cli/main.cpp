@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "cli.h"
-#include "terminal_progress.h"
+#include "zolta/hostapp/terminal_progress.h"
 #include "zolta/hostapp/paths.h"
 
 #ifndef ZOLTA_VERSION
@@ -28,7 +28,7 @@ hostapp::Host& Context::host() {
     if (options_.quartusFolder) o.quartusFolder = *options_.quartusFolder;
     host_ = std::make_unique<hostapp::Host>(std::move(o));
     hostapp::Host::setCurrent(host_.get());
-    progress_ = std::make_unique<TerminalProgress>(err_, &err_ == &std::cerr && isatty(STDERR_FILENO));
+    progress_ = std::make_unique<hostapp::TerminalProgress>(err_, &err_ == &std::cerr && isatty(STDERR_FILENO));
     host_->statusBar().setListener(progress_.get());
     host_->loadPlugins();
     for (const hostapp::HostIssue& issue : host_->issues())

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "test_support.h"
 #include "zolta/host_ids.h"
 #include "zolta/hostapp/host.h"
 #include "zolta/hostapp/ids.h"
 #include "zolta/hostapp/paths.h"
+#include "zolta/hostapp/terminal_progress.h"
+#include "zolta/hostapp/text.h"
 
 namespace zolta::hostapp::test {
 namespace {
@@ -303,6 +306,36 @@ TEST_F(HostTest, StatusBarProgressBracketsNestAndStopAtHundred) {
   send(-1);
   EXPECT_EQ(host->statusBar().panelText(2), "");
   EXPECT_EQ(listener.panels, (std::vector<std::pair<int32_t, std::string>>{{2, "Fitting..."}, {2, ""}}));
+}
+
+TEST(TerminalProgress, DrawsOneLineWhileABracketIsOpenAndEndsIt) {
+  EXPECT_EQ(TerminalProgress::render("Programming", 0, 10), "Programming [----------]   0%");
+  EXPECT_EQ(TerminalProgress::render("", 55, 10), "[#####-----]  55%");
+  EXPECT_EQ(TerminalProgress::render("x", 140, 4), "x [####] 100%");
+
+  StatusBar bar;
+  std::ostringstream drawn, silent;
+  TerminalProgress terminal(drawn, true), quiet(silent, false);
+  bar.setListener(&terminal);
+  bar.command(-3, "");
+  bar.command(-5, "Programming");
+  bar.command(-7, "");
+  bar.command(-4, "");
+  bar.command(-1, "");  // nothing open any more: no further line end
+  EXPECT_EQ(drawn.str(),
+            "\r" + TerminalProgress::render("", 0) + "\x1b[K" + "\r" + TerminalProgress::render("Programming", 0) +
+                "\x1b[K" + "\r" + TerminalProgress::render("Programming", 1) + "\x1b[K\n");
+  bar.setListener(&quiet);
+  bar.command(-3, "");
+  bar.command(-4, "");
+  EXPECT_EQ(silent.str(), "");
+}
+
+TEST(HostText, JsonStringsEscapeWhatJsonForbids) {
+  EXPECT_EQ(jsonString("plain"), "\"plain\"");
+  EXPECT_EQ(jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(jsonString("l1\nl2\t\x01"), "\"l1\\nl2\\t\\u0001\"");
+  EXPECT_EQ(jsonString("\xC3\xA9"), "\"\xC3\xA9\"");  // UTF-8 stays as it is
 }
 
 // ---- workspace -------------------------------------------------------------------------------

@@ -13,4 +13,7 @@ inline std::string trimmed(std::string_view s) {
   return std::string(s);
 }
 
+// A JSON string literal of a UTF-8 text (quotes, backslashes and control characters escaped).
+std::string jsonString(std::string_view text);
+
 }  // namespace zolta::hostapp

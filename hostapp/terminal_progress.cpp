@@ -1,9 +1,9 @@
-#include "terminal_progress.h"
+#include "zolta/hostapp/terminal_progress.h"
 
 #include <algorithm>
 #include <string>
 
-namespace zolta::cli {
+namespace zolta::hostapp {
 
 std::string TerminalProgress::render(const std::string& text, int percent, int width) {
   percent = std::clamp(percent, 0, 100);
@@ -15,7 +15,7 @@ std::string TerminalProgress::render(const std::string& text, int percent, int w
   return line;
 }
 
-void TerminalProgress::progressChanged(const hostapp::StatusBar& bar) {
+void TerminalProgress::progressChanged(const StatusBar& bar) {
   if (!enabled_) return;
   if (bar.progressActive()) {
     // "\x1b[K" clears what a longer earlier line left behind.
@@ -27,4 +27,4 @@ void TerminalProgress::progressChanged(const hostapp::StatusBar& bar) {
   }
 }
 
-}  // namespace zolta::cli
+}  // namespace zolta::hostapp

@@ -2,16 +2,17 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "zolta/hostapp/gui_manager.h"
 
-namespace zolta::cli {
+namespace zolta::hostapp {
 
-class TerminalProgress : public hostapp::ProgressListener {
+class TerminalProgress : public ProgressListener {
  public:
   // Draws only when `enabled` (the stream is a terminal); otherwise it stays silent.
   TerminalProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
-  void progressChanged(const hostapp::StatusBar& bar) override;
+  void progressChanged(const StatusBar& bar) override;
 
   // The line drawn for a text and a percentage, without the leading carriage return.
   static std::string render(const std::string& text, int percent, int width = 30);
@@ -22,4 +23,4 @@ class TerminalProgress : public hostapp::ProgressListener {
   bool drawing_ = false;
 };
 
-}  // namespace zolta::cli
+}  // namespace zolta::hostapp

@@ -1,8 +1,8 @@
-#include "json.h"
+#include "zolta/hostapp/text.h"
 
 #include <cstdio>
 
-namespace zolta::cli {
+namespace zolta::hostapp {
 
 std::string jsonString(std::string_view text) {
   std::string out = "\"";
@@ -29,4 +29,4 @@ std::string jsonString(std::string_view text) {
   return out;
 }
 
-}  // namespace zolta::cli
+}  // namespace zolta::hostapp
