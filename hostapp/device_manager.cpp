@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "zolta/host_ids.h"
 #include "zolta/hostapp/host.h"
 #include "zolta/hostapp/ids.h"
 #include "zolta/hostapp/text.h"
 
 namespace zolta::hostapp {
+
+namespace h = zabi::host;
 
 // ---- family table ----------------------------------------------------------------------------
 
@@ -86,11 +89,11 @@ int32_t TDeviceFamily::GetParameterInteger(std::string name) {
 
 namespace {
 const DispatchEntry kFamilyEntries[] = {
-    {ids::Family_GetParameterValue, &op<&TDeviceFamily::GetParameterValue>},
-    {ids::Family_GetParameterBoolean, &op<&TDeviceFamily::GetParameterBoolean>},
-    {ids::Family_GetParameterInteger, &op<&TDeviceFamily::GetParameterInteger>},
-    {ids::Family_HasParameter, &op<&TDeviceFamily::HasParameter>},
-    {ids::Family_HasParameter2, &op<&TDeviceFamily::HasParameter>},
+    {h::Family_GetParameterValue, &op<&TDeviceFamily::GetParameterValue>},
+    {h::Family_GetParameterBoolean, &op<&TDeviceFamily::GetParameterBoolean>},
+    {h::Family_GetParameterInteger, &op<&TDeviceFamily::GetParameterInteger>},
+    {h::Family_HasParameter, &op<&TDeviceFamily::HasParameter>},
+    {h::Family_HasParameter2, &op<&TDeviceFamily::HasParameter>},
 };
 }  // namespace
 
@@ -111,7 +114,7 @@ DispPtr TFamilyManager::GetFamily(std::string name) {
 
 namespace {
 const DispatchEntry kFamilyManagerEntries[] = {
-    {ids::FamilyManager_GetFamily, &op<&TFamilyManager::GetFamily>},
+    {h::FamilyManager_GetFamily, &op<&TFamilyManager::GetFamily>},
 };
 }  // namespace
 
@@ -146,7 +149,7 @@ const DispatchEntry kDeviceManagerEntries[] = {
     {ids::DeviceManager_ShowDeviceInformation, &op<&TDeviceManager::ShowDeviceInformation>},
     {ids::DeviceManager_GetDeviceInformation, &op<&TDeviceManager::GetDeviceInformation>},
     {ids::DeviceManager_SameDevice, &op<&TDeviceManager::SameDevice>},
-    {ids::DeviceManager_GetFamilyManager, &op<&TDeviceManager::GetFamilyManager>},
+    {h::DeviceManager_GetFamilyManager, &op<&TDeviceManager::GetFamilyManager>},
 };
 }  // namespace
 

@@ -475,27 +475,27 @@ TEST_F(HostTest, FamilyParametersThroughTheDeviceManager) {
   root.write("System/DeviceFamilies.ini", kFamilies);
   auto host = makeHost(false);
   EXPECT_TRUE(host->issues().empty());
-  DispPtr families = zabi::invoke(host->deviceManager(), ids::DeviceManager_GetFamilyManager).toDispatch();
-  DispPtr family = zabi::invoke(families, ids::FamilyManager_GetFamily, "ARRIA2GZ").toDispatch();
+  DispPtr families = zabi::invoke(host->deviceManager(), h::DeviceManager_GetFamilyManager).toDispatch();
+  DispPtr family = zabi::invoke(families, h::FamilyManager_GetFamily, "ARRIA2GZ").toDispatch();
   ASSERT_TRUE(family);
-  EXPECT_TRUE(family == zabi::invoke(families, ids::FamilyManager_GetFamily, "Arria2GZ").toDispatch());
-  EXPECT_EQ(zabi::invoke(family, ids::Family_GetParameterValue, "nameusedbyvendor").toString(), "Arria II GZ");
-  EXPECT_EQ(zabi::invoke(family, ids::Family_GetParameterValue, "OptimizationFlag").toString(),
+  EXPECT_TRUE(family == zabi::invoke(families, h::FamilyManager_GetFamily, "Arria2GZ").toDispatch());
+  EXPECT_EQ(zabi::invoke(family, h::Family_GetParameterValue, "nameusedbyvendor").toString(), "Arria II GZ");
+  EXPECT_EQ(zabi::invoke(family, h::Family_GetParameterValue, "OptimizationFlag").toString(),
             "stratix_optimization_technique");  // a second section of the same family adds to it
-  EXPECT_TRUE(zabi::invoke(family, ids::Family_GetParameterBoolean, "ND_ActiveDisengage").toBool());
-  EXPECT_EQ(zabi::invoke(family, ids::Family_GetParameterInteger, "ND_ProgramBitsToIgnore").toInt32(), 10);
-  EXPECT_TRUE(zabi::invoke(family, ids::Family_HasParameter, "ND_ProgramBitsToIgnore").toBool());
-  EXPECT_TRUE(zabi::invoke(family, ids::Family_HasParameter2, "ND_ProgramBitsToIgnore").toBool());
-  EXPECT_FALSE(zabi::invoke(family, ids::Family_HasParameter, "ConfigurationDeviceFlag").toBool());
-  EXPECT_EQ(zabi::invoke(family, ids::Family_GetParameterValue, "ConfigurationDeviceFlag").toString(), "");
-  EXPECT_FALSE(zabi::invoke(family, ids::Family_GetParameterBoolean, "Missing").toBool());
-  EXPECT_EQ(zabi::invoke(family, ids::Family_GetParameterInteger, "Missing").toInt32(), 0);
+  EXPECT_TRUE(zabi::invoke(family, h::Family_GetParameterBoolean, "ND_ActiveDisengage").toBool());
+  EXPECT_EQ(zabi::invoke(family, h::Family_GetParameterInteger, "ND_ProgramBitsToIgnore").toInt32(), 10);
+  EXPECT_TRUE(zabi::invoke(family, h::Family_HasParameter, "ND_ProgramBitsToIgnore").toBool());
+  EXPECT_TRUE(zabi::invoke(family, h::Family_HasParameter2, "ND_ProgramBitsToIgnore").toBool());
+  EXPECT_FALSE(zabi::invoke(family, h::Family_HasParameter, "ConfigurationDeviceFlag").toBool());
+  EXPECT_EQ(zabi::invoke(family, h::Family_GetParameterValue, "ConfigurationDeviceFlag").toString(), "");
+  EXPECT_FALSE(zabi::invoke(family, h::Family_GetParameterBoolean, "Missing").toBool());
+  EXPECT_EQ(zabi::invoke(family, h::Family_GetParameterInteger, "Missing").toInt32(), 0);
   Var result;
   std::string message;
-  EXPECT_EQ(zabi::tryInvoke(family.get(), ids::Family_GetParameterBoolean, &result, &message, "Broken"),
+  EXPECT_EQ(zabi::tryInvoke(family.get(), h::Family_GetParameterBoolean, &result, &message, "Broken"),
             zabi::kDispException);
   EXPECT_EQ(message, "family Arria2GZ: parameter Broken = 'maybe' is not a Boolean");
-  EXPECT_FALSE(zabi::invoke(families, ids::FamilyManager_GetFamily, "Virtex5").toDispatch());
+  EXPECT_FALSE(zabi::invoke(families, h::FamilyManager_GetFamily, "Virtex5").toDispatch());
 }
 
 TEST_F(HostTest, AMalformedFamilyFileIsReportedWithItsLine) {

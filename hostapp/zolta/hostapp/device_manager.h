@@ -74,7 +74,7 @@ class TDeviceManager : public THostObject {
   DispPtr GetFamilyManager() { return familyManager_; }
   // The device information (a driver) of the device of that name, or none.
   DispPtr GetDeviceInformation(std::string deviceName);
-  // Shows the device's description and family in a dialog; answers an empty text.
+  // Shows the device's name and description in a dialog; answers an empty text.
   std::string ShowDeviceInformation(std::string deviceName, std::string parameters);
   bool SameDevice(std::string a, std::string b);
 

@@ -1,5 +1,5 @@
 // Dispatch identifiers that the host application answers or calls beyond those of zolta/host_ids.h.
-// Identifiers fixed by the plug-in contract carry no mark; rows marked (ours) are this host's choice.
+// All of them are fixed by the plug-in contract; an identifier this host chooses itself is marked (ours).
 #pragma once
 
 #include "zolta/abi.h"
@@ -16,17 +16,10 @@ inline constexpr DispId MessagesManager_AddMessageParams = 440; // (message para
 inline constexpr DispId MessagesManager_BeginUpdate = 445;
 inline constexpr DispId MessagesManager_EndUpdate = 446;
 
-// ---- device manager, family manager, families -----------------------------------------------------
+// ---- device manager ----------------------------------------------------------------------------
 inline constexpr DispId DeviceManager_ShowDeviceInformation = 504001;  // (device name, parameters) -> text
 inline constexpr DispId DeviceManager_GetDeviceInformation = 504002;   // (device name) -> IDeviceInformation
 inline constexpr DispId DeviceManager_SameDevice = 504007;             // (reference, reference) -> Boolean
-inline constexpr DispId DeviceManager_GetFamilyManager = 504014;       // -> family manager
-inline constexpr DispId FamilyManager_GetFamily = 503996;              // (family name) -> family or none
-inline constexpr DispId Family_GetParameterValue = 503983;             // (name) -> text
-inline constexpr DispId Family_GetParameterBoolean = 503984;           // (name) -> Boolean
-inline constexpr DispId Family_GetParameterInteger = 503985;           // (name) -> integer
-inline constexpr DispId Family_HasParameter = 503992;                  // (name) -> Boolean
-inline constexpr DispId Family_HasParameter2 = 503994;                 // (name) -> Boolean, same answer
 
 // ---- host device relays to its driver -----------------------------------------------------------
 inline constexpr DispId ZoltaDevice_GetDriver = 503635;       // -> driver
