@@ -19,6 +19,7 @@
 namespace zolta {
 namespace {
 
+using jtagtest::Bench;
 using jtagtest::FakeHost;
 using jtagtest::Scripted;
 using jtagtest::SimChannel;
@@ -79,34 +80,6 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   for (auto& b : r) b = uint8_t(rng());
   return r;
 }
-
-// ---- simulated bench -------------------------------------------------------------------------------------
-
-// A simulated chain behind a cable, and the host channel over it.
-struct Bench {
-  std::shared_ptr<zsim::Chain> chain;
-  std::unique_ptr<zsim::Cable> cable;
-  SimChannel* ch = nullptr;
-  DispPtr channel;
-
-  explicit Bench(const std::string& chainText) : chain(zsim::buildChain(chainText)) {
-    attach(std::make_unique<zsim::SimCable>(chain));
-  }
-  Bench(std::shared_ptr<zsim::Chain> c, std::unique_ptr<zsim::Cable> cab) : chain(std::move(c)) {
-    attach(std::move(cab));
-  }
-  void attach(std::unique_ptr<zsim::Cable> c) {
-    cable = std::move(c);
-    std::vector<int> ir;
-    for (size_t i = 0; i < chain->size(); ++i) ir.push_back(chain->device(i).irLength());
-    ch = new SimChannel(*cable, ir);
-    channel = ch->dispatchPtr();
-  }
-  ~Bench() {
-    channel.reset();  // the channel goes before its cable
-  }
-  zsim::Arria2GZDevice& device(size_t i) const { return *chain->deviceAs<zsim::Arria2GZDevice>(i); }
-};
 
 // ---- without a channel ------------------------------------------------------------------------------------
 

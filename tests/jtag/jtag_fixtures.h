@@ -21,7 +21,9 @@
 #include "zolta/host_ids.h"
 #include "zolta/jtag_pin_access.h"
 #include "zolta/service.h"
+#include "zolta/sim/arria2gz_device.h"
 #include "zolta/sim/cable.h"
+#include "zolta/sim/chain.h"
 #include "zolta/sim/error.h"
 #include "zolta/sim/scan_engine.h"
 
@@ -308,6 +310,34 @@ class SimChannel : public TAbstractSupportService {
 
   zsim::ScanEngine engine_;
   Pins pins_;
+};
+
+// ---- simulated bench ------------------------------------------------------------------------------------
+
+// A simulated chain behind a cable, and the host channel over it.
+struct Bench {
+  std::shared_ptr<zsim::Chain> chain;
+  std::unique_ptr<zsim::Cable> cable;
+  SimChannel* ch = nullptr;
+  DispPtr channel;
+
+  explicit Bench(const std::string& chainText) : chain(zsim::buildChain(chainText)) {
+    attach(std::make_unique<zsim::SimCable>(chain));
+  }
+  Bench(std::shared_ptr<zsim::Chain> c, std::unique_ptr<zsim::Cable> cab) : chain(std::move(c)) {
+    attach(std::move(cab));
+  }
+  void attach(std::unique_ptr<zsim::Cable> c) {
+    cable = std::move(c);
+    std::vector<int> ir;
+    for (size_t i = 0; i < chain->size(); ++i) ir.push_back(chain->device(i).irLength());
+    ch = new SimChannel(*cable, ir);
+    channel = ch->dispatchPtr();
+  }
+  ~Bench() {
+    channel.reset();  // the channel goes before its cable
+  }
+  zsim::Arria2GZDevice& device(size_t i) const { return *chain->deviceAs<zsim::Arria2GZDevice>(i); }
 };
 
 // ---- files ---------------------------------------------------------------------------------------------
