@@ -22,8 +22,14 @@ struct HostCaches {
   zabi::host::HostGetObjectFn libraryManagerFn = nullptr;
 };
 
+HostCaches*& cachesSlot() {
+  static HostCaches* c = nullptr;
+  return c;
+}
+
 HostCaches& caches() {
-  static HostCaches* c = new HostCaches;
+  HostCaches*& c = cachesSlot();
+  if (!c) c = new HostCaches;
   return *c;
 }
 
@@ -97,6 +103,12 @@ void ResetHostCaches() {
   detail::ResetFileCaches();
   detail::ResetProgressStack();
   ResetParameterLineCache();
+}
+
+void FreeHostCaches() {
+  ResetHostCaches();
+  delete cachesSlot();
+  cachesSlot() = nullptr;
 }
 
 }  // namespace zolta

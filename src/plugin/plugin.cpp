@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "zolta/arria2gz_driver.h"
+#include "zolta/host/host_services.h"
 
 namespace {
 
@@ -18,11 +19,15 @@ DriverKeeper& keeper() {
 }
 
 // Lives from library load to unload: creates the shared I/O-standard objects when the library is
-// loaded and frees them when it is unloaded. It is constructed before the driver keeper (which is
-// made on the first driver request), so the drivers and their pins go first at unload.
+// loaded; at unload frees them and the host caches (releasing the host objects they hold). It is
+// constructed before the driver keeper (which is made on the first driver request), so the drivers
+// and their pins go first at unload.
 struct ModuleLifetime {
   ModuleLifetime() { zolta::CreateSharedIOStandards(); }
-  ~ModuleLifetime() { zolta::FreeSharedIOStandards(); }
+  ~ModuleLifetime() {
+    zolta::FreeSharedIOStandards();
+    zolta::FreeHostCaches();
+  }
   ModuleLifetime(const ModuleLifetime&) = delete;
   ModuleLifetime& operator=(const ModuleLifetime&) = delete;
 };

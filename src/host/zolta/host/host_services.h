@@ -126,5 +126,8 @@ void SetHostDeviceManager(IDeviceManager manager);
 // computer's and user's names, the host's no-prompt flag, the progress stack, the cached parameter
 // line). Tests call it between cases.
 void ResetHostCaches();
+// ResetHostCaches, and frees the caches' own memory too: for the plug-in's unload, while the host is
+// still there to take the releases. A later use builds the caches afresh.
+void FreeHostCaches();
 
 }  // namespace zolta
