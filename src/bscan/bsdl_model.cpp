@@ -8,11 +8,10 @@ using zabi::kOk;
 
 namespace {
 
-// S followed by spaces up to `width` characters; never cut.
-std::string padRight(std::string_view s, size_t width) {
-  std::string r(s);
-  if (r.size() < width) r.append(width - r.size(), ' ');
-  return r;
+// Appends `text` followed by spaces up to `width` characters; never cuts.
+void appendPadded(std::string& out, std::string_view text, size_t width) {
+  out.append(text);
+  if (text.size() < width) out.append(width - text.size(), ' ');
 }
 
 template <class List>
@@ -62,15 +61,20 @@ TScanPin::TScanPin(TBSDLEntity* AEntity) : TBSDLObject(AEntity), FImpl(new TScan
 TScanPin::~TScanPin() { FImpl->Ex = nullptr; }
 
 std::string TScanPin::GetState_Description() {
-  std::string s = " Pin Name:" + padRight(PinName, 12);
-  s += " Number:" + padRight(PinNumber, 12);
+  std::string s = " Pin Name:";
+  appendPadded(s, PinName, 12);
+  s += " Number:";
+  appendPadded(s, PinNumber, 12);
   s += " IO:";
   s += PinElectricalName(Direction);
   return s;
 }
 
 std::string TScanPin::GetState_ShortDescription() {
-  std::string s = PinName + "(" + PinNumber + ")-";
+  std::string s = PinName;
+  s += '(';
+  s += PinNumber;
+  s += ")-";
   s += PinElectricalName(Direction);
   return s;
 }
@@ -81,17 +85,28 @@ TBoundaryCell::TBoundaryCell(TBSDLEntity* AEntity) : TBSDLObject(AEntity), FImpl
 TBoundaryCell::~TBoundaryCell() { FImpl->Ex = nullptr; }
 
 std::string TBoundaryCell::GetState_Description() {
-  std::string s = padRight(std::to_string(CellNumber), 4);
-  s += "(" + padRight(CellKindName(CellKind), 10);
-  s += "," + padRight(PortId, 10);
-  s += "," + padRight(CellFunctionName(CellFunction), 10);
-  s += "," + padRight(BitValueName(SafeBit), 2);
+  std::string s;
+  appendPadded(s, std::to_string(CellNumber), 4);
+  s += '(';
+  appendPadded(s, CellKindName(CellKind), 10);
+  s += ',';
+  appendPadded(s, PortId, 10);
+  s += ',';
+  appendPadded(s, CellFunctionName(CellFunction), 10);
+  s += ',';
+  appendPadded(s, BitValueName(SafeBit), 2);
   if (ControlCellNumber < 0) return s;
-  s += "," + padRight(std::to_string(ControlCellNumber), 4);
-  s += "," + padRight(BitValueName(DisableValue), 2);
-  s += "," + padRight(DisableResultName(DisableResult), 10);
-  s += ",";
-  if (Pin) s += " Pin:" + Pin->PinName;
+  s += ',';
+  appendPadded(s, std::to_string(ControlCellNumber), 4);
+  s += ',';
+  appendPadded(s, BitValueName(DisableValue), 2);
+  s += ',';
+  appendPadded(s, DisableResultName(DisableResult), 10);
+  s += ',';
+  if (Pin) {
+    s += " Pin:";
+    s += Pin->PinName;
+  }
   return s;
 }
 
@@ -109,7 +124,13 @@ TInstructionOpCode::TInstructionOpCode(TBSDLEntity* AEntity)
 }
 TInstructionOpCode::~TInstructionOpCode() { FImpl->Ex = nullptr; }
 
-std::string TInstructionOpCode::GetState_Description() { return InstructionName + "(" + OpCodePattern + ")"; }
+std::string TInstructionOpCode::GetState_Description() {
+  std::string s = InstructionName;
+  s += '(';
+  s += OpCodePattern;
+  s += ')';
+  return s;
+}
 
 TRegisterAssociation::TRegisterAssociation(TBSDLEntity* AEntity)
     : TBSDLObject(AEntity), FImpl(new TRegisterAssociation_Impl(this)) {
@@ -126,16 +147,23 @@ void TRegisterAssociation::AddOpCode(std::string name, TInstructionOpCode* opCod
 }
 
 std::string TRegisterAssociation::GetState_Description() {
-  std::string s = padRight(RegisterName, 10);
-  if (RegisterLength > 0) s += "[" + std::to_string(RegisterLength) + "]";
-  s += " (";
-  bool first = true;
-  for (const auto& e : InstructionOpCodes) {
-    if (!first) s += ",";
-    first = false;
-    s += e.Name + "(" + (e.OpCode ? e.OpCode->OpCodePattern : std::string("NoOpcode")) + ")";
+  std::string s;
+  appendPadded(s, RegisterName, 10);
+  if (RegisterLength > 0) {
+    s += '[';
+    s += std::to_string(RegisterLength);
+    s += ']';
   }
-  s += ")";
+  s += " (";
+  for (size_t i = 0; i < InstructionOpCodes.size(); ++i) {
+    const TRegisterOpCodeEntry& e = InstructionOpCodes[i];
+    if (i) s += ',';
+    s += e.Name;
+    s += '(';
+    s += e.OpCode ? std::string_view(e.OpCode->OpCodePattern) : std::string_view("NoOpcode");
+    s += ')';
+  }
+  s += ')';
   return s;
 }
 

@@ -88,8 +88,10 @@ struct Ball {
 std::string rowLabel(int r) {
   static const char* const kLetters = "ABCDEFGHJKLMNPRTUVWY";  // I, O, Q, S, X, Z are not used
   const int n = 20;
-  if (r < n) return std::string(1, kLetters[r]);
-  return std::string(1, kLetters[r / n - 1]) + kLetters[r % n];
+  std::string label;
+  if (r >= n) label.push_back(kLetters[r / n - 1]);
+  label.push_back(kLetters[r % n]);
+  return label;
 }
 
 // The balls of a package grid without its four corners.
@@ -99,7 +101,10 @@ std::vector<Ball> ballsOf(const Package& p) {
   for (int r = 0; r < s; ++r)
     for (int c = 0; c < s; ++c) {
       bool corner = (r == 0 || r == s - 1) && (c == 0 || c == s - 1);
-      if (!corner) balls.push_back({r, c, rowLabel(r) + std::to_string(c + 1)});
+      if (corner) continue;
+      std::string name = rowLabel(r);
+      name.append(std::to_string(c + 1));
+      balls.push_back({r, c, std::move(name)});
     }
   return balls;
 }
