@@ -7,7 +7,9 @@
 // The files are demonstration and test data in the style of the vendor's descriptions; the ball
 // assignment is synthetic. What is faithful: the IDCODEs, the 10-bit instruction register with the
 // vendor's opcodes, and a boundary register of N groups of three cells (N per die from the CONF_DONE
-// table: 758 for EP2AGZ225, 894 for EP2AGZ300/350). Cell 0 is next to TDO. The CONF_DONE status sits
+// table: 758 for EP2AGZ225, 894 for EP2AGZ300/350). Cell 0 is next to TDO. An I/O pin's group g holds
+// its input cell (3g), its output cell (3g+1) and the output enable (3g+2, 1 = driven), the layout the
+// simulated device uses for SAMPLE and EXTEST. The CONF_DONE status sits
 // in the middle cell of group K counted from the TDI end (1-based), that is BSDL cell 3*(N-K)+1: the
 // bit that the CHECK_STATUS probe reads after 3*(N-K)+1 shifts on a one-device chain. Like the
 // vendor's CONF_DONE, the port itself is a linkage pin; its status cell is an internal cell.
@@ -234,7 +236,8 @@ std::string generate(const Device& d) {
     << "-- src/bscan/tools/bsdl_gen.cpp: regenerate it rather than edit it. The ball assignment is\n"
     << "-- synthetic; the IDCODE, the instruction set and the boundary-register length follow the device.\n"
     << "--\n"
-    << "-- Boundary register: " << n << " groups of three cells (" << cells << " cells), cell 0 next to TDO.\n"
+    << "-- Boundary register: " << n << " groups of three cells (" << cells << " cells), cell 0 next to TDO;\n"
+    << "-- an I/O pin's group holds its input, its output and its output enable (1 = driven).\n"
     << "-- CONF_DONE status: internal cell " << confDoneCell << ", the middle cell of group " << die.confDoneGroup
     << " counted from TDI.\n\n";
 
@@ -386,8 +389,8 @@ std::string generate(const Device& d) {
       const std::string& name = l.chain[size_t(port)].first;
       o << "--BSC group " << g << " for I/O pin " << name.substr(2) << "\n";
       cell(c0, "BC_4, " + name + ", INPUT, X", false);
-      cell(c0 + 1, "BC_1, *, CONTROL, 1", false);
-      cell(c0 + 2, "BC_1, " + name + ", OUTPUT3, X, " + std::to_string(c0 + 1) + ", 1, Z", lastGroup);
+      cell(c0 + 1, "BC_1, " + name + ", OUTPUT3, X, " + std::to_string(c0 + 2) + ", 0, Z", false);
+      cell(c0 + 2, "BC_1, *, CONTROL, 0", lastGroup);
     }
   }
   o << "\n  attribute DESIGN_WARNING of " << entity << " : entity is\n"
