@@ -117,6 +117,14 @@ void Arria2GZDevice::captureDr() {
   }
 }
 
+void Arria2GZDevice::shiftDrBits(uint8_t* bits, size_t count) {
+  if (instruction_ == kProgram) engine_.feedBits(bits, count);
+  if (selected_->length() == 1)
+    selected_->shiftOneBitBlock(bits, count);
+  else
+    ChainDevice::shiftDrBits(bits, count);
+}
+
 void Arria2GZDevice::updateDr() {
   if (instruction_ == kSample || instruction_ == kExtest)
     for (size_t i = 0; i < boundaryUpdate_.size(); ++i) boundaryUpdate_[i] = boundary_.bit(i) ? 1 : 0;

@@ -11,6 +11,7 @@ namespace zsim {
 
 void Chain::add(std::unique_ptr<ChainDevice> device) {
   if (!device) throw SimError("cannot add an empty device to a chain");
+  flushShifts();
   device->testLogicReset();
   devices_.push_back(std::move(device));
 }
@@ -24,7 +25,35 @@ std::string Chain::describe() const {
   return s;
 }
 
+void ChainDevice::shiftDrBits(uint8_t* bits, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t mask = static_cast<uint8_t>(1u << (i & 7));
+    if (shiftDr(bits[i >> 3] & mask))
+      bits[i >> 3] |= mask;
+    else
+      bits[i >> 3] &= static_cast<uint8_t>(~mask);
+  }
+}
+
+void Chain::shiftBlock() const {
+  const size_t n = pendingCount_;
+  if (devices_.empty()) {
+    pending_.clear();
+    pendingCount_ = 0;
+    tdo_ = true;
+    return;
+  }
+  for (auto& d : devices_) d->shiftDrBits(pending_.data(), n);
+  // Without a falling edge after the last collected rising edge, TDO still shows the bit that left
+  // at that edge; after one, it shows the new bit 0.
+  const bool lastOut = (pending_[(n - 1) >> 3] >> ((n - 1) & 7)) & 1u;
+  tdo_ = fellSinceCollect_ ? devices_.back()->drOut() : lastOut;
+  pending_.clear();
+  pendingCount_ = 0;
+}
+
 void Chain::setTrst(bool asserted) {
+  flushShifts();
   trst_ = asserted;
   if (asserted) {
     tap_.reset();
@@ -34,6 +63,7 @@ void Chain::setTrst(bool asserted) {
 }
 
 void Chain::risingEdge(bool tms, bool tdi) {
+  flushShifts();
   ++risingEdges_;
   if (trst_) return;
   switch (tap_.state()) {

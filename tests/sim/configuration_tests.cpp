@@ -6,6 +6,8 @@
 #include "zolta/sim/arria2gz_device.h"
 #include "zolta/sim/cable.h"
 #include "zolta/sim/chain.h"
+#include "zolta/sim/configuration_engine.h"
+#include "zolta/sim/device_catalogue.h"
 #include "zolta/sim/rbf.h"
 #include "zolta/sim/scan_engine.h"
 
@@ -48,6 +50,41 @@ struct Bench {
   ScanEngine engine;
   test::AlteraHostSequences host;
 };
+
+// The engine finds the file at any bit offset and takes the stream in blocks of any size.
+TEST(ConfigurationEngine, FindsTheFileAtAnyOffsetInAnyBlocks) {
+  const SimDeviceKind& kind = *findSimDeviceKind("EP2AGZ350FH29C4");
+  const std::vector<uint8_t> file = makeRbf("EP2AGZ350FH29C4", 0xABCD, randomBytes(40000, 11));
+  std::vector<uint8_t> bad = file;
+  bad[kRbfPadding + 64 + 30000] ^= 1;
+  for (const std::vector<uint8_t>* f : {&file, static_cast<const std::vector<uint8_t>*>(&bad)})
+    for (size_t offset : {0u, 1u, 5u, 8u, 175u, 3181u})
+      for (size_t block : {size_t{1}, size_t{7}, size_t{8}, size_t{13}, size_t{4096 * 8 + 3}, size_t{1} << 22}) {
+        SCOPED_TRACE(testing::Message() << (f == &file ? "good" : "bad") << " offset " << offset << " block " << block);
+        // `offset` ones, the file least significant bit first, then 128 ones and some zeros.
+        std::vector<bool> stream(offset, true);
+        for (uint8_t byte : *f)
+          for (int b = 0; b < 8; ++b) stream.push_back((byte >> b) & 1u);
+        stream.insert(stream.end(), 128, true);
+        stream.insert(stream.end(), 9, false);
+        ConfigurationEngine engine(kind);
+        engine.begin();
+        for (size_t at = 0; at < stream.size(); at += block) {
+          const size_t n = std::min(block, stream.size() - at);
+          std::vector<uint8_t> packed((n + 7) / 8, 0);
+          for (size_t i = 0; i < n; ++i)
+            if (stream[at + i]) packed[i >> 3] |= static_cast<uint8_t>(1u << (i & 7));
+          engine.feedBits(packed.data(), n);
+        }
+        if (f == &file) {
+          EXPECT_EQ(engine.state(), ConfigurationEngine::State::Loaded) << engine.error();
+          EXPECT_EQ(engine.userCode(), 0xABCDu);
+        } else {
+          EXPECT_EQ(engine.state(), ConfigurationEngine::State::Failed);
+          EXPECT_NE(engine.error().find("checksum mismatch"), std::string::npos) << engine.error();
+        }
+      }
+}
 
 TEST(Configuration, ValidFileConfiguresTheDevice) {
   Bench b("EP2AGZ225FF35C3");

@@ -84,6 +84,7 @@ class Arria2GZDevice final : public ChainDevice {
     if (instruction_ == kProgram) engine_.feedBit(tdi);
     return selected_->shift(tdi);
   }
+  void shiftDrBits(uint8_t* bits, size_t count) override;
   void updateDr() override;
   void idleClock() override;
   bool irOut() const override { return ir_.out(); }

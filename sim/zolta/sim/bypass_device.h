@@ -27,6 +27,7 @@ class BypassDevice final : public ChainDevice {
   void updateIr() override { instruction_ = static_cast<uint32_t>(ir_.value()); }
   void captureDr() override { bypass_.load(0); }
   bool shiftDr(bool tdi) override { return bypass_.shift(tdi); }
+  void shiftDrBits(uint8_t* bits, size_t count) override { bypass_.shiftOneBitBlock(bits, count); }
   void updateDr() override {}
   bool irOut() const override { return ir_.out(); }
   bool drOut() const override { return bypass_.out(); }

@@ -57,6 +57,10 @@ class ChainDevice {
   virtual void captureDr() = 0;
   // One shift of the selected data register; answers the bit that leaves it towards TDO.
   virtual bool shiftDr(bool tdi) = 0;
+  // `count` shifts of the selected data register in one go. `bits` holds the incoming bits packed
+  // least significant first (bit i enters at shift i) and receives the leaving bits in their place.
+  // The default shifts one bit at a time; devices override it where a whole block is cheaper.
+  virtual void shiftDrBits(uint8_t* bits, size_t count);
   virtual void updateDr() = 0;
   // A rising TCK edge in Run-Test/Idle.
   virtual void idleClock() {}
@@ -76,44 +80,81 @@ class Chain {
   void add(std::unique_ptr<ChainDevice> device);
   size_t size() const { return devices_.size(); }
   // Index 0 is the device nearest TDI.
-  ChainDevice& device(size_t index) const { return *devices_.at(index); }
+  ChainDevice& device(size_t index) const {
+    flushShifts();
+    return *devices_.at(index);
+  }
   // The device at `index` as a T, or null when it is another kind.
   template <class T>
   T* deviceAs(size_t index) const {
-    return dynamic_cast<T*>(devices_.at(index).get());
+    return dynamic_cast<T*>(&device(index));
   }
   // The description text this chain answers to ("EP2AGZ225FF35C3,bypass").
   std::string describe() const;
 
   TapState state() const { return tap_.state(); }
   bool tck() const { return tck_; }
-  bool tdo() const { return tdo_; }
+  bool tdo() const {
+    flushShifts();
+    return tdo_;
+  }
   // Counts of TCK edges seen, for tests and logs.
   uint64_t risingEdges() const { return risingEdges_; }
 
   // Drives the three inputs; an edge of TCK runs the actions above.
+  //
+  // Long data shifts are cheap: rising edges in Shift-DR with TMS low only collect their TDI bits,
+  // and the devices shift the collected block in one go (shiftDrBits) as soon as anything else
+  // happens or looks at the chain (another edge, TDO, a device, TRST), or the block is full.
   void setPins(bool tck, bool tms, bool tdi) {
-    if (tck != tck_) {
-      tck_ = tck;
-      if (tck)
-        risingEdge(tms, tdi);
-      else
+    if (tck == tck_) return;
+    tck_ = tck;
+    if (!tck) {
+      if (pendingCount_ == 0)
         fallingEdge();
+      else
+        fellSinceCollect_ = true;  // in a collected block a falling edge only moves TDO
+      return;
     }
+    if (!tms && !trst_ && tap_.state() == TapState::DrShift) {
+      collect(tdi);
+      return;
+    }
+    risingEdge(tms, tdi);
   }
   // TRST (true = asserted): the TAP goes to Test-Logic-Reset and stays there while asserted.
   void setTrst(bool asserted);
 
  private:
+  static constexpr size_t kBlockBits = size_t{1} << 20;
+
   void risingEdge(bool tms, bool tdi);
   void fallingEdge();
+  void collect(bool tdi) {
+    const size_t byte = pendingCount_ >> 3;
+    if (byte == pending_.size()) pending_.push_back(0);
+    if (tdi) pending_[byte] |= static_cast<uint8_t>(1u << (pendingCount_ & 7));
+    fellSinceCollect_ = false;
+    ++pendingCount_;
+    ++risingEdges_;
+    if (pendingCount_ == kBlockBits) flushShifts();
+  }
+  // Shifts the collected block through the devices; TDO then shows what it would have shown bit by bit.
+  void flushShifts() const {
+    if (pendingCount_) shiftBlock();
+  }
+  void shiftBlock() const;
 
-  std::vector<std::unique_ptr<ChainDevice>> devices_;
+  // The devices and the collected block change when a block is shifted on an otherwise const look.
+  mutable std::vector<std::unique_ptr<ChainDevice>> devices_;
   TapController tap_;
   bool tck_ = false;
-  bool tdo_ = true;
+  mutable bool tdo_ = true;
   bool trst_ = false;
   uint64_t risingEdges_ = 0;
+  mutable std::vector<uint8_t> pending_;
+  mutable size_t pendingCount_ = 0;
+  bool fellSinceCollect_ = false;  // TCK fell after the last collected rising edge
 };
 
 // The chain a description text names (see above). Throws SimError naming the part of the text at fault.

@@ -43,6 +43,10 @@ class ConfigurationEngine {
     }
   }
 
+  // `count` bits at once, packed least significant first (bit i of the stream is bit i % 8 of
+  // bits[i / 8]).
+  void feedBits(const uint8_t* bits, size_t count);
+
   State state() const { return state_; }
   bool loaded() const { return state_ == State::Loaded; }
   const std::string& error() const { return error_; }
@@ -62,6 +66,7 @@ class ConfigurationEngine {
 
   void synced();
   void feedByte();
+  void feedBytes(const uint8_t* data, size_t size);
 
   const SimDeviceKind* kind_;
   State state_ = State::Idle;

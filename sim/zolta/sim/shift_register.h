@@ -23,6 +23,20 @@ class ShiftRegister {
     if (++head_ == bits_.size()) head_ = 0;
     return leaving;
   }
+  // `count` shifts of a one-bit register in one go: `bits` (packed, least significant first) enter
+  // one by one and receive the leaving bits, which is the stream delayed by one bit.
+  void shiftOneBitBlock(uint8_t* bits, size_t count) {
+    if (count == 0) return;
+    const size_t bytes = (count + 7) / 8;
+    const uint8_t lastIn = (bits[(count - 1) >> 3] >> ((count - 1) & 7)) & 1u;
+    uint8_t carry = bits_[0];
+    for (size_t i = 0; i < bytes; ++i) {
+      const uint8_t next = static_cast<uint8_t>(bits[i] >> 7);
+      bits[i] = static_cast<uint8_t>((bits[i] << 1) | carry);
+      carry = next;
+    }
+    bits_[0] = lastIn;
+  }
   bool bit(size_t i) const { return bits_[index(i)] != 0; }
   void set(size_t i, bool v) { bits_[index(i)] = v ? 1 : 0; }
   // Parallel load (capture): bit i of `value` into bit i, the bits above 64 cleared.
