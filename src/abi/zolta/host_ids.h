@@ -105,6 +105,17 @@ inline constexpr DispId Family_GetParameterInteger = 503985;      // (name) -> i
 inline constexpr DispId Family_HasParameter = 503992;             // (name) -> Boolean
 inline constexpr DispId Family_HasParameter2 = 503994;            // (name) -> Boolean, the same answer
 
+// ---- options: device information and the project's options storage --------------------------------
+inline constexpr DispId DeviceManager_GetDeviceInformation = 504002;  // (device name) -> IDeviceInformation or none
+inline constexpr DispId DeviceInfo_GetFamilyName = 503382;            // -> text
+inline constexpr DispId DeviceInfo_GetBaseName = 503386;              // -> text
+inline constexpr DispId DeviceInfo_GetPackageName = 503393;           // -> text
+inline constexpr DispId DeviceInfo_GetSpeedGradeName = 503400;        // -> text
+inline constexpr DispId Project_GetOptionsStorage = 500094;           // -> IOptionsStorage or none
+inline constexpr DispId OptionsStorage_WriteValue = 378;              // (section, key, value)
+inline constexpr DispId OptionsStorage_ReadValue = 380;               // (section, key, default) -> text
+inline constexpr DispId OptionsStorage_RemoveKey = 381;               // (section, key)
+
 // ---- views ---------------------------------------------------------------------------------------
 inline constexpr DispId InstrumentView_Hidden = 503704;
 
