@@ -155,7 +155,7 @@ class TBoundaryCell : public TBSDLObject {
   void SetControlCell(TBoundaryCell* v) { ControlCell = v; }
   void SetTargetCell(TBoundaryCell* v) { TargetCell = v; }
 
-  // "num(kind,port,function,safe" with the disable specification and pin when a control cell is set;
+  // "num(kind,port,function,safe" with the disable value and pin when a control cell is set;
   // see the implementation for the exact layout. The short description is the same text.
   std::string GetState_Description() override;
   std::string GetState_ShortDescription() override { return GetState_Description(); }
