@@ -4,14 +4,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "fake_host.h"
 #include "zolta/arria2gz_driver.h"
+#include "zolta/testing/scripted_object.h"
 #include "zolta/host/files.h"
 #include "zolta/host/host_ui.h"
 #include "zolta/host_ids.h"
 
 using namespace zolta;
-using zolta::testing::FakeHostObject;
+using zolta::testing::ScriptedObject;
+using zolta::testing::TempDir;
 namespace hid = zabi::host;
 namespace fs = std::filesystem;
 
@@ -20,9 +21,9 @@ namespace {
 // A bound host device with a JTAG channel; both log their calls into one list.
 struct BoundDevice {
   std::vector<std::string> log;
-  FakeHostObject* device = new FakeHostObject;
-  FakeHostObject* channel = new FakeHostObject;
-  FakeHostObject* jtagDevice = new FakeHostObject;
+  ScriptedObject* device = new ScriptedObject;
+  ScriptedObject* channel = new ScriptedObject;
+  ScriptedObject* jtagDevice = new ScriptedObject;
   DispPtr devicePtr{device->dispatch()}, channelPtr{channel->dispatch()}, jtagPtr{jtagDevice->dispatch()};
   uint8_t reg = 0;
 
@@ -230,14 +231,10 @@ TEST(GenericDriver, CustomActionStateWritesThreeFalseFlagsBack) {
 }
 
 TEST(GenericDriver, ConstraintFilePrefersTheCustomFile) {
-  fs::path dir = fs::temp_directory_path() / ("zolta_constraint_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  auto touch = [&](const std::string& n) {
-    std::ofstream(dir / n) << "x\n";
-    return (dir / n).string();
-  };
-  std::string custom = touch("custom.Constraint");
-  std::string named = touch("Generic Zolta Device.Constraint");
+  TempDir tmp;
+  const fs::path& dir = tmp.path;
+  std::string custom = tmp.write("custom.Constraint", "x\n");
+  std::string named = tmp.write("Generic Zolta Device.Constraint", "x\n");
   TZoltaDriver driver(".VHD");
   EXPECT_EQ(driver.GetEmbeddedConstraintFile(), "");  // relative device-named file is not in the cwd
   driver.SetEmbeddedConstraintFile(custom);
@@ -247,7 +244,6 @@ TEST(GenericDriver, ConstraintFilePrefersTheCustomFile) {
   std::string found;
   EXPECT_TRUE(driver.FindLibraryFile(named, found));
   EXPECT_FALSE(driver.FindLibraryFile("", found));
-  fs::remove_all(dir);
 }
 
 TEST(GenericDriver, DeviceBitmapNeedsTheGenericPicture) {

@@ -14,6 +14,7 @@
 #include "zolta/host/host_services.h"
 #include "zolta/host_ids.h"
 #include "zolta/service.h"
+#include "zolta/testing/scripted_object.h"
 
 namespace zolta::fake {
 
@@ -314,26 +315,6 @@ struct FakeHost {
   }
 };
 
-// A fresh temporary folder, removed with the object.
-struct TempDir {
-  std::filesystem::path path;
-  TempDir() {
-    std::string t = (std::filesystem::temp_directory_path() / "zolta_host_XXXXXX").string();
-    std::vector<char> buf(t.begin(), t.end());
-    buf.push_back('\0');
-    path = ::mkdtemp(buf.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string str() const { return path.string() + "/"; }
-  std::string write(const std::string& rel, const std::string& content) const {
-    const auto p = path / rel;
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-    return p.string();
-  }
-};
+using zolta::testing::TempDir;
 
 }  // namespace zolta::fake

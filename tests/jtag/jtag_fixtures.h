@@ -26,6 +26,7 @@
 #include "zolta/sim/chain.h"
 #include "zolta/sim/error.h"
 #include "zolta/sim/scan_engine.h"
+#include "zolta/testing/scripted_object.h"
 
 namespace zolta::jtagtest {
 
@@ -33,35 +34,7 @@ namespace hid = zabi::host;
 
 // ---- scripted host objects ---------------------------------------------------------------------------
 
-class ScriptedObject : public TAbstractSupportService {
- public:
-  using Handler = std::function<Var(DispatchCall&)>;
-  std::map<DispId, Handler> handlers;
-  std::vector<std::string>* log = nullptr;
-  std::string name;
-
-  ScriptedObject& on(DispId id, Handler h) {
-    handlers[id] = std::move(h);
-    return *this;
-  }
-  ScriptedObject& answer(DispId id, Var v) {
-    handlers[id] = [v](DispatchCall&) { return v; };
-    return *this;
-  }
-
- protected:
-  bool dispatchCall(DispatchCall& call) override {
-    auto it = handlers.find(call.id());
-    if (it == handlers.end()) return TAbstractSupportService::dispatchCall(call);
-    if (log) {
-      std::string entry = name + std::to_string(call.id()) + "(";
-      for (uint32_t k = 0; k < call.count(); ++k) entry += (k ? "," : "") + zabi::variantToString(call.arg(k));
-      log->push_back(entry + ")");
-    }
-    call.retVar(it->second(call));
-    return true;
-  }
-};
+using zolta::testing::ScriptedObject;
 
 // A new scripted object and the reference that keeps it.
 struct Scripted {
@@ -342,28 +315,6 @@ struct Bench {
 
 // ---- files ---------------------------------------------------------------------------------------------
 
-struct TempDir {
-  std::filesystem::path path;
-  TempDir() {
-    std::string t = (std::filesystem::temp_directory_path() / "zolta_jtag_XXXXXX").string();
-    std::vector<char> buf(t.begin(), t.end());
-    buf.push_back('\0');
-    path = ::mkdtemp(buf.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string file(const std::string& rel) const { return (path / rel).string(); }
-  std::string write(const std::string& rel, const std::string& content) const {
-    const auto p = path / rel;
-    std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
-    return p.string();
-  }
-  std::string write(const std::string& rel, const std::vector<uint8_t>& bytes) const {
-    return write(rel, std::string(bytes.begin(), bytes.end()));
-  }
-};
+using zolta::testing::TempDir;
 
 }  // namespace zolta::jtagtest
