@@ -97,9 +97,8 @@ std::string TFPGAOption_Abstract::GetValueFor(bool IsCmd) const {
   }
 
   if (Flag.empty()) return {};
-  if (Kind == eFPGAOption_Boolean) {
-    const auto& boolean = static_cast<const TFPGAOption_Boolean&>(*this);
-    const bool on = explicitValue ? boolean.IsTrue() : boolean.IsTrueText(DefaultValue);
+  if (const auto* boolean = dynamic_cast<const TFPGAOption_Boolean*>(this)) {
+    const bool on = explicitValue ? boolean->IsTrue() : boolean->IsTrueText(DefaultValue);
     return on ? "-" + Flag : std::string();
   }
   return explicitValue ? "-" + Flag + " " + value : std::string();

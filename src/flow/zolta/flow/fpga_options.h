@@ -32,6 +32,10 @@
 //     </section>
 //   </anyroot>
 //
+// Candidate groups of a default value are tried in order; the first whose own family and tool filters
+// apply to the set's device and tool gives the default. When none applies, the default stays what it
+// was before that element (empty for the first).
+//
 // Lists in element texts are comma text: items split at commas, each trimmed of blanks; an item may be
 // enclosed in double quotes (then it may hold commas, and "" stands for one quote); empty items are
 // dropped. Single texts (flag, kind, default, bounds, tooltip, conditions, alternatives, comment,
