@@ -58,6 +58,7 @@ struct Command {
   const char* arguments;  // shown after the name in the usage text
   const char* summary;
   int (*run)(Context& context, const std::vector<std::string>& args);
+  const char* details = nullptr;  // further lines of the command's help, each ending in a line break
 };
 
 std::span<const Command> commandTable();
@@ -74,5 +75,13 @@ void printCommandUsage(std::ostream& out, const Command& command);
 
 // ---- commands ----------------------------------------------------------------------------------
 int runDevices(Context& context, const std::vector<std::string>& args);
+int runInfo(Context& context, const std::vector<std::string>& args);
+int runBsdl(Context& context, const std::vector<std::string>& args);
+int runChain(Context& context, const std::vector<std::string>& args);
+int runStatus(Context& context, const std::vector<std::string>& args);
+int runUserCode(Context& context, const std::vector<std::string>& args);
+int runReset(Context& context, const std::vector<std::string>& args);
+int runProgram(Context& context, const std::vector<std::string>& args);
+int runSim(Context& context, const std::vector<std::string>& args);
 
 }  // namespace zolta::cli

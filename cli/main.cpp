@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "cli.h"
@@ -109,9 +110,11 @@ int parseCommandLine(const std::vector<std::string>& argv, GlobalOptions& option
 void printUsage(std::ostream& out) {
   out << "Usage: zolta [options] <command> [arguments]\n\n"
          "Commands:\n";
+  size_t width = 24;
+  for (const Command& c : commandTable()) width = std::max(width, std::string(c.name).size() + 1 + std::string(c.arguments).size() + 2);
   for (const Command& c : commandTable()) {
     std::string head = std::string(c.name) + " " + c.arguments;
-    out << "  " << head << std::string(head.size() < 24 ? 24 - head.size() : 1, ' ') << c.summary << '\n';
+    out << "  " << head << std::string(width - head.size(), ' ') << c.summary << '\n';
   }
   out << "\nOptions:\n"
          "  --plugins DIR           load plug-ins from DIR (default: plugins/ beside the zolta program)\n"
@@ -124,6 +127,7 @@ void printUsage(std::ostream& out) {
 
 void printCommandUsage(std::ostream& out, const Command& command) {
   out << "Usage: zolta " << command.name << " " << command.arguments << "\n\n" << command.summary << ".\n";
+  if (command.details) out << '\n' << command.details;
 }
 
 int runMain(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err) {

@@ -21,6 +21,7 @@ HostOptions resolved(HostOptions o) {
   o.rootFolder = withoutTrailingSlash(o.rootFolder);
   o.pluginFolder = o.pluginFolder.empty() ? joinPath(o.rootFolder, "plugins") : withoutTrailingSlash(o.pluginFolder);
   o.systemFolder = o.systemFolder.empty() ? joinPath(o.rootFolder, "System") : withoutTrailingSlash(o.systemFolder);
+  o.libraryFolder = o.libraryFolder.empty() ? joinPath(o.rootFolder, "Library") : withoutTrailingSlash(o.libraryFolder);
   if (!o.quartusFolder) {
     const char* env = std::getenv("QUARTUS_ROOTDIR");
     if (env && *env) o.quartusFolder = withoutTrailingSlash(env);
@@ -37,7 +38,8 @@ Host::Host(HostOptions options)
     : options_(resolved(std::move(options))),
       vendorTools_(options_.quartusFolder, options_.systemFolder),
       defaultDialogs_(std::make_unique<StreamDialogSink>(std::cerr)),
-      dialogs_(defaultDialogs_.get()) {
+      dialogs_(defaultDialogs_.get()),
+      bsdlLibrary_(joinPath(options_.libraryFolder, "BSDL")) {
   std::string familyFile = findEntryNoCase(options_.systemFolder, "DeviceFamilies.ini");
   if (familyFile.empty()) {
     issues_.push_back({joinPath(options_.systemFolder, "DeviceFamilies.ini"), "the family parameter file is missing"});
@@ -70,6 +72,7 @@ Host::~Host() {
     device->dropDriver();
   }
   devices_.clear();
+  chains_.clear();  // channels close their cables once the plug-ins hold no reference to them
   drivers_.clear();
   timers_.clear();
   notifications_.clear();

@@ -35,6 +35,8 @@ int32_t THostDevice::ProgramDevice(std::string fileName) {
   return zabi::invoke(driverOrThrow(), ids::Driver_ProgramDevice, fileName).toInt32();
 }
 
+int32_t THostDevice::ReadUserCode() { return zabi::invoke(driverOrThrow(), ids::Driver_ReadUserCode).toInt32(); }
+
 namespace {
 const DispatchEntry kHostDeviceEntries[] = {
     {h::ZoltaDevice_GetName, &op<&THostDevice::GetName>},

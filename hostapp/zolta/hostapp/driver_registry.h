@@ -27,6 +27,9 @@ class DriverRegistry {
   // The device name of an entry's driver (device-information operation 503380), asked once and kept.
   // Throws zabi::DispatchError when the driver refuses.
   const std::string& deviceName(size_t index);
+  // The base name of an entry's driver (503386, "EP2AGZ225F"), asked once and kept; empty when the
+  // driver does not answer it.
+  const std::string& baseName(size_t index);
   // The driver whose device name equals `name` without regard to case; empty when none does. Drivers
   // that refuse to give a name are passed over.
   zabi::DispPtr findByDeviceName(std::string_view name);
@@ -34,11 +37,13 @@ class DriverRegistry {
   void clear() {
     entries_.clear();
     names_.clear();
+    baseNames_.clear();
   }
 
  private:
   std::vector<DriverEntry> entries_;
   std::vector<std::optional<std::string>> names_;
+  std::vector<std::optional<std::string>> baseNames_;
 };
 
 }  // namespace zolta::hostapp

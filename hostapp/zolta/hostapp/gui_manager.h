@@ -40,6 +40,7 @@ class StatusBar {
   const std::vector<std::pair<int32_t, std::string>>& history() const { return history_; }
 
   void setListener(ProgressListener* listener) { listener_ = listener; }
+  ProgressListener* listener() const { return listener_; }
 
  private:
   struct Bracket {

@@ -21,11 +21,14 @@
 #include "zolta/hostapp/dialog_sink.h"
 #include "zolta/hostapp/driver_registry.h"
 #include "zolta/hostapp/gui_manager.h"
+#include "zolta/hostapp/bsdl_library.h"
 #include "zolta/hostapp/host_device.h"
+#include "zolta/hostapp/jtag_chain.h"
 #include "zolta/hostapp/plugin_loader.h"
 #include "zolta/hostapp/timers.h"
 #include "zolta/hostapp/vendor_tools.h"
 #include "zolta/hostapp/workspace.h"
+#include "zolta/sim/jtag_id_map.h"
 
 namespace zolta::hostapp {
 
@@ -33,6 +36,7 @@ struct HostOptions {
   std::string rootFolder;                    // default: the folder of the running executable
   std::string pluginFolder;                  // default: <root>/plugins
   std::string systemFolder;                  // default: <root>/System
+  std::string libraryFolder;                 // default: <root>/Library (BSDL files under BSDL/)
   std::optional<std::string> quartusFolder;  // default: $QUARTUS_ROOTDIR when set; "" for no Quartus
   std::string applicationName = "Zolta";
   bool noPrompt = false;                     // client-API no-prompt flag
@@ -53,6 +57,7 @@ class Host {
   const std::string& rootFolder() const { return options_.rootFolder; }
   const std::string& systemFolder() const { return options_.systemFolder; }
   const std::string& pluginFolder() const { return options_.pluginFolder; }
+  const std::string& libraryFolder() const { return options_.libraryFolder; }
   const HostOptions& options() const { return options_; }
 
   // Loads every plug-in of the plug-in folder and creates one driver per kind it serves. Files that fail
@@ -66,6 +71,19 @@ class Host {
   // Creates the host object of a physical device for a driver of the registry and binds the driver to it
   // (driver operation SetZoltaDevice). The device is unbound when the host goes.
   Ptr<THostDevice> createDevice(size_t driverIndex, int32_t jtagIndex);
+
+  // JTAG. Opens the chain behind a cable (see jtag_chain.h): scans it, binds a host device to a driver
+  // of its own for every device the JTAG ID map and the loaded plug-ins know, and keeps the chain until
+  // the host goes. Throws std::runtime_error (the ID map unreadable, no device answering, instruction
+  // lengths that do not add up) and zabi::DispatchError (a cable failure, a driver refusing to bind).
+  JtagChain& openJtagChain(std::unique_ptr<zsim::Cable> cable);
+  const std::vector<std::unique_ptr<JtagChain>>& jtagChains() const { return chains_; }
+  // The JTAG ID map (System/JTagIdMap.txt), read on first use. Throws std::runtime_error naming the file.
+  const std::vector<zsim::JtagIdEntry>& jtagIdMap();
+  BsdlLibrary& bsdlLibrary() { return bsdlLibrary_; }
+  // A new driver of a registry entry's kind, straight from its plug-in's entry point; none when the
+  // plug-in refuses.
+  DispPtr newDriver(size_t driverIndex);
 
   // Models.
   CallLog& callLog() { return callLog_; }
@@ -122,6 +140,9 @@ class Host {
   std::vector<std::unique_ptr<LoadedPlugin>> plugins_;
   DriverRegistry drivers_;
   std::vector<Ptr<THostDevice>> devices_;
+  BsdlLibrary bsdlLibrary_;
+  std::optional<std::vector<zsim::JtagIdEntry>> jtagIdMap_;
+  std::vector<std::unique_ptr<JtagChain>> chains_;
 
   Ptr<TClient> client_;
   Ptr<TClientAPI> clientAPI_;

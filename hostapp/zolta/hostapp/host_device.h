@@ -28,6 +28,8 @@ class THostDevice : public THostObject {
   bool ResetDevice();
   int32_t GetDeviceState();
   int32_t ProgramDevice(std::string fileName);
+  // The driver's user code (ReadUserCode, 503789); the host's own relay, not a dispatch operation.
+  int32_t ReadUserCode();
 
   void setChannel(DispPtr channel) { channel_ = std::move(channel); }
   // Forgets the driver (the host calls this after unbinding).

@@ -36,7 +36,42 @@ inline constexpr DispId Driver_SetZoltaDevice = 503754;       // (device) -> Boo
 inline constexpr DispId Driver_ResetDevice = 503786;          // -> Boolean
 inline constexpr DispId Driver_GetDeviceState = 503787;       // -> integer
 inline constexpr DispId Driver_ProgramDevice = 503788;        // (file name) -> integer
+inline constexpr DispId Driver_ReadUserCode = 503789;         // -> integer, all bits set when unknown
 inline constexpr DispId DeviceInfo_GetDeviceName = 503380;    // -> text
 inline constexpr DispId DeviceInfo_GetDeviceDescription = 503381;  // -> text
+inline constexpr DispId DeviceInfo_GetFamilyName = 503382;    // -> text
+inline constexpr DispId DeviceInfo_GetBaseName = 503386;      // -> text
+inline constexpr DispId DeviceInfo_GetVendorName = 503407;    // -> text
+inline constexpr DispId DeviceInfo_GetInstructionLength = 503408;  // -> integer
+
+// The device-information answers run from 503379 (GetIdCode) to 503424 (GetDeviceParameter); the
+// `zolta info` command lists them from its own table. Indexed ones:
+inline constexpr DispId DeviceInfo_GetBSDLEntity = 503406;    // -> IBSDLEntity or none
+inline constexpr DispId DeviceInfo_GetDevicePinCount = 503409;  // -> integer
+inline constexpr DispId DeviceInfo_GetDevicePin = 503411;     // (index) -> IDevicePin
+inline constexpr DispId DeviceInfo_GetIOStandardCount = 503421;  // -> integer
+inline constexpr DispId DeviceInfo_GetIOStandard = 503422;    // (index) -> IDeviceIOStandard
+
+// ---- device pins (503525..503549) and I/O standards (503519..503524) ------------------------------
+inline constexpr DispId DevicePin_GetPinNumber = 503525;      // -> text
+inline constexpr DispId DevicePin_GetIOBank = 503526;         // -> text
+inline constexpr DispId DevicePin_GetIOStandardCount = 503531;  // -> integer
+inline constexpr DispId DevicePin_GetIOStandard = 503532;     // (index) -> IDeviceIOStandard or none
+inline constexpr DispId DevicePin_GetDifferentialId = 503545;  // -> text
+inline constexpr DispId DevicePin_GetClkDifferentialId = 503546;  // -> text
+inline constexpr DispId DevicePin_GetUniqueDifferentialID = 503547;  // -> text
+inline constexpr DispId IOStandard_GetDisplayName = 503519;   // -> text
+inline constexpr DispId IOStandard_GetParamName = 503520;     // -> text
+inline constexpr DispId IOStandard_GetSlewCount = 503521;     // -> integer
+inline constexpr DispId IOStandard_GetSlewValue = 503522;     // (index) -> text
+inline constexpr DispId IOStandard_GetDriveCount = 503523;    // -> integer
+inline constexpr DispId IOStandard_GetDriveStrength = 503524;  // (index) -> text
+
+// ---- host JTAG device ------------------------------------------------------------------------------
+// GetBSDLEntity is zabi::host::JTagDevice_GetBSDLEntity (503550).
+inline constexpr DispId JTagDevice_SampleBoundaryScan = 503566;  // (entity) -> Boolean
+inline constexpr DispId JTagPort_GetDescription = 503612;        // (ours) -> text, the cable
+
+// The boundary-scan objects' identifiers are those of zolta/bscan/bsdl_interface.h (zolta::bsdl_dispid).
 
 }  // namespace zolta::hostapp::ids
