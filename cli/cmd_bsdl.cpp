@@ -105,7 +105,9 @@ int runBsdl(Context& context, const std::vector<std::string>& args) {
     out << (regs.empty() ? "]" : "\n  ]") << ",\n  \"standardInstructions\": {";
     for (size_t i = 0; i < std::size(standard); ++i)
       out << (i ? ", " : "") << "\"" << standard[i].first << "\": " << jsonCode(standard[i].second);
-    out << "},\n  \"scanClock\": {\"maxHz\": " << e.ScanClockMaxSpeed
+    char hz[32];
+    std::snprintf(hz, sizeof hz, "%.15g", e.ScanClockMaxSpeed);
+    out << "},\n  \"scanClock\": {\"maxHz\": " << hz
         << ", \"halt\": " << hostapp::jsonString(std::string(ScanClockHaltModeName(e.ScanClockHaltMode))) << "}"
         << ",\n  \"conformance\": " << hostapp::jsonString(e.ConformanceStatement) << "\n}\n";
     return kExitOk;

@@ -129,7 +129,7 @@ int runProgram(Context& context, const std::vector<std::string>& args) {
   } catch (const std::exception& e) {
     stateError = e.what();
   }
-  const std::string cableFailure = chain.channel()->broken() ? "JTAG cable " + chain.channel()->failure() : std::string();
+  const std::string cableFailure = chain.channel()->broken() ? "the JTAG cable failed: " + chain.channel()->failure() : std::string();
 
   // Why the device is not configured, as far as the host can tell.
   std::string reason;

@@ -58,7 +58,7 @@ int runStatus(Context& context, const std::vector<std::string>& args) {
   if (rc != kExitOk) {
     for (const Line& l : lines)
       if (l.device->host && !l.error.empty()) context.err() << "zolta: status: " << deviceLabel(*l.device) << ": " << l.error << '\n';
-    if (chain.channel()->broken()) context.err() << "zolta: status: JTAG cable " << chain.channel()->failure() << '\n';
+    if (chain.channel()->broken()) context.err() << "zolta: status: the JTAG cable failed: " << chain.channel()->failure() << '\n';
   }
   return rc;
 }

@@ -49,12 +49,12 @@ void TJTagChannel::setDevices(std::vector<Ptr<TJTagDevice>> devices) {
 }
 
 void TJTagChannel::checkUsable() const {
-  if (!failure_.empty()) throw zabi::DispatchError("JTAG cable " + failure_);
+  if (!failure_.empty()) throw zabi::DispatchError("the JTAG cable failed: " + failure_);
 }
 
 zabi::DispatchError TJTagChannel::breakWith(const std::string& message) {
   if (failure_.empty()) failure_ = message;
-  return zabi::DispatchError("JTAG cable " + failure_);
+  return zabi::DispatchError("the JTAG cable failed: " + failure_);
 }
 
 size_t TJTagChannel::checkIndex(int32_t index) const {

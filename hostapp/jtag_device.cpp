@@ -77,6 +77,10 @@ void TJTagDevice::buildPlan(const DispPtr& entity) {
   if (ir != facts_.irLength)
     throw zabi::DispatchError(where + "the boundary-scan entity has a " + std::to_string(ir) +
                               "-bit instruction register, the device " + std::to_string(facts_.irLength) + " bits");
+  const uint32_t idcode = zabi::invoke(entity, b::Entity_GetIdCode).toUInt32();
+  if (idcode != 0 && facts_.idcode != 0 && (idcode & kIdcodeMask) != (facts_.idcode & kIdcodeMask))
+    throw zabi::DispatchError(where + "the boundary-scan entity describes IDCODE " + hexCode(idcode) +
+                              ", the device answers " + hexCode(facts_.idcode));
   plan->sampleCode = zabi::invoke(entity, b::Entity_GetInstruction_SAMPLE).toUInt32();
   if (plan->sampleCode == kInstructionUndefined)
     throw zabi::DispatchError(where + "the boundary-scan entity defines no SAMPLE instruction");

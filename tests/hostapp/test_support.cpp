@@ -1,9 +1,15 @@
 #include "test_support.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -70,6 +76,108 @@ ProcessResult runZolta(const std::vector<std::string>& args, const std::string& 
   r.err = slurp(io.path() + "/err");
   return r;
 }
+
+ZoltaProcess::ZoltaProcess(const std::vector<std::string>& args) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("cannot create a pipe");
+  errFile_ = io_.path() + "/err";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> argv{ZOLTA_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> raw;
+  for (std::string& a : argv) raw.push_back(a.data());
+  raw.push_back(nullptr);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, ZOLTA_EXE, &actions, nullptr, raw.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (rc != 0) {
+    close(fds[0]);
+    throw std::runtime_error("cannot start " + std::string(ZOLTA_EXE));
+  }
+  pid_ = pid;
+  out_ = fds[0];
+}
+
+ZoltaProcess::~ZoltaProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (out_ >= 0) close(out_);
+}
+
+std::optional<std::string> ZoltaProcess::readLine(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const size_t nl = buffer_.find('\n');
+    if (nl != std::string::npos) {
+      std::string line = buffer_.substr(0, nl);
+      buffer_.erase(0, nl + 1);
+      return line;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || out_ < 0) return std::nullopt;
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, int(left.count())) <= 0) continue;
+    char buf[4096];
+    const ssize_t n = read(out_, buf, sizeof buf);
+    if (n <= 0) {
+      close(out_);
+      out_ = -1;
+      return std::nullopt;
+    }
+    buffer_.append(buf, size_t(n));
+  }
+}
+
+void ZoltaProcess::signal(int sig) {
+  if (pid_ > 0) kill(pid_, sig);
+}
+
+std::optional<int> ZoltaProcess::wait(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    // Keep the pipe drained so that the child never blocks on a full pipe.
+    if (out_ >= 0) {
+      pollfd p{out_, POLLIN, 0};
+      while (out_ >= 0 && poll(&p, 1, 0) > 0) {
+        char buf[4096];
+        const ssize_t n = read(out_, buf, sizeof buf);
+        if (n <= 0) {
+          close(out_);
+          out_ = -1;
+        } else {
+          buffer_.append(buf, size_t(n));
+        }
+      }
+    }
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      pid_ = -1;
+      while (out_ >= 0) {
+        char buf[4096];
+        const ssize_t n = read(out_, buf, sizeof buf);
+        if (n <= 0) {
+          close(out_);
+          out_ = -1;
+        } else {
+          buffer_.append(buf, size_t(n));
+        }
+      }
+      rest = buffer_;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+std::string ZoltaProcess::err() const { return slurp(errFile_); }
 
 const DispatchTable& TRecordingHandler::table() {
   static const DispatchEntry entries[] = {

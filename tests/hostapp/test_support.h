@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,34 @@ struct ProcessResult {
 
 // Runs the built zolta program with the arguments (each quoted for the shell).
 ProcessResult runZolta(const std::vector<std::string>& args, const std::string& extraEnvironment = {});
+
+// The built zolta program running in the background, its stdout read through a pipe (stderr goes to a
+// file). The destructor kills a child that is still running.
+class ZoltaProcess {
+ public:
+  explicit ZoltaProcess(const std::vector<std::string>& args);
+  ~ZoltaProcess();
+  ZoltaProcess(const ZoltaProcess&) = delete;
+  ZoltaProcess& operator=(const ZoltaProcess&) = delete;
+
+  int pid() const { return pid_; }
+  // The next line of stdout without its line break; nullopt at the end or after `timeoutMs`.
+  std::optional<std::string> readLine(int timeoutMs);
+  // Sends a signal to the child (by its process id).
+  void signal(int sig);
+  // Waits at most `timeoutMs` for the child to end; answers its exit status (-1 when killed by a signal)
+  // or nullopt when it is still running. Whatever it wrote to stdout since is kept in `rest`.
+  std::optional<int> wait(int timeoutMs);
+  std::string rest;
+  std::string err() const;
+
+ private:
+  int pid_ = -1;
+  int out_ = -1;
+  std::string buffer_;
+  std::string errFile_;
+  TempFolder io_;
+};
 
 // A plug-in-side object: records timer ticks (267) and notifications (266).
 class TRecordingHandler : public TAbstractSupportService {

@@ -81,8 +81,9 @@ class TJTagChannel : public THostObject {
   std::string description() const { return description_; }
   int lockDepth() const { return lockDepth_; }
   bool broken() const { return !failure_.empty(); }
-  // The cable's failure message ("remote_bitbang 127.0.0.1:3335: the server closed the connection"),
-  // empty while the cable works.
+  // The cable's failure message ("remote_bitbang server 127.0.0.1:3335: the server closed the
+  // connection"), empty while the cable works. Operations refused afterwards say "the JTAG cable
+  // failed: " and this message.
   const std::string& failure() const { return failure_; }
 
   // The chain's devices, by chain index; set once the chain has been scanned. The channel holds them;
@@ -91,7 +92,7 @@ class TJTagChannel : public THostObject {
   const std::vector<Ptr<TJTagDevice>>& devices() const { return devices_; }
 
   // Runs a host-side cable action (chain scan, sampling): a cable failure breaks the channel and
-  // leaves as a zabi::DispatchError naming the channel; a broken channel refuses at once.
+  // leaves as a zabi::DispatchError with the cable's message; a broken channel refuses at once.
   template <class F>
   auto withCable(F&& action) -> decltype(action()) {
     checkUsable();

@@ -15,8 +15,8 @@
 //                                   The entity may be the host's own or one a plug-in built; its
 //                                   geometry is read once per entity through dispatch. Refused with an
 //                                   error when the channel is gone, locked by a routine, or broken, or
-//                                   when the entity's instruction length differs from the device's or
-//                                   it has no SAMPLE instruction or boundary register.
+//                                   when the entity describes another IDCODE or instruction length
+//                                   than the device's, or has no SAMPLE instruction or boundary register.
 #pragma once
 
 #include <cstdint>
