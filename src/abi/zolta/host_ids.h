@@ -78,6 +78,12 @@ inline constexpr DispId VendorTools_Version = 509005;         // (vendor) -> tex
 
 // ---- host device (IZoltaDevice), JTAG channel, JTAG device --------------------------------------
 inline constexpr DispId ZoltaDevice_GetName = 503380;         // -> text
+inline constexpr DispId ZoltaDevice_GetDescription = 503381;  // -> text
+inline constexpr DispId ZoltaDevice_ResetDevice = 503636;     // -> Boolean
+inline constexpr DispId ZoltaDevice_GetDeviceState = 503637;  // -> integer
+inline constexpr DispId ZoltaDevice_ProgramDevice = 503638;   // (file name) -> integer, bits sent
+inline constexpr DispId MessagesManager_BeginUpdate = 445;
+inline constexpr DispId MessagesManager_EndUpdate = 446;
 inline constexpr DispId ZoltaDevice_GetJTagIndex = 503629;    // -> integer
 inline constexpr DispId ZoltaDevice_GetJTagChannel = 503630;  // -> IJTagChannel or none
 inline constexpr DispId ZoltaDevice_ReadRegister = 503666;    // (address, width) -> integer
@@ -118,6 +124,24 @@ inline constexpr DispId OptionsStorage_RemoveKey = 381;               // (sectio
 
 // ---- views ---------------------------------------------------------------------------------------
 inline constexpr DispId InstrumentView_Hidden = 503704;
+
+// ---- process flow ----------------------------------------------------------------------------------
+// The host's process-flow runner, handed to the flow objects' Run operations (IProcessFlowRunner).
+inline constexpr DispId ProcessFlowRunner_StageStarting = 503740;  // (stage: IProcessFlow)
+inline constexpr DispId ProcessFlowRunner_AddReportItem = 503741;  // (section, name, value, report file)
+inline constexpr DispId ProcessFlowRunner_RunBegin = 503743;       // a run begins
+inline constexpr DispId ProcessFlowRunner_RunEnd = 503744;         // the run ended (also after a failure)
+// Workspace operations of the flow objects' messages and projects.
+inline constexpr DispId Workspace_GetProjectByPath = 501413;       // (project path) -> IProject or none
+inline constexpr DispId Workspace_WriteOutputLine = 501423;        // (text, false, false): a line in the output panel
+inline constexpr DispId Workspace_GetFlowMessagesManager = 508377; // -> IKVRMessagesManager (the same as 469)
+// (message parameters "Class=..|Text=..|Source=..|Document=..|CallBackProcess=..|ImageIndex=..", and
+// optionally "|ReplaceLastMessageIfSameClass=True" or "|ReplaceLastMessageOfSameClass=True";
+//  call-back parameters)
+inline constexpr DispId MessagesManager_AddMessageParams = 440;
+// (ours) Status-bar command 164 with a code of 0 or more sets the text of that status-bar panel; the
+// flow objects write their information and progress texts to this panel.
+inline constexpr int32_t StatusBar_FlowTextPanel = 2;
 
 // ---- host exports ----------------------------------------------------------------------------------
 // Besides ClientAPI_GetClientInterface and VFSAPI_VFS_ExpandRelativePath (abi.h), the host executable
