@@ -194,8 +194,8 @@ std::string FindConsoleProgram(std::string_view program, std::string_view search
   for (;;) {
     size_t end = searchPath.find(':', pos);
     if (end == std::string_view::npos) end = searchPath.size();
-    std::string folder(searchPath.substr(pos, end - pos));
-    if (folder.empty()) folder = ".";
+    // An empty entry stands for the current folder.
+    const std::string folder(end > pos ? searchPath.substr(pos, end - pos) : std::string_view("."));
     const std::string candidate = absoluteOf(folder + "/" + name);
     if (isExecutableFile(candidate)) return candidate;
     if (end >= searchPath.size()) break;
@@ -386,7 +386,7 @@ uint32_t TConsoleAppWrapper::Execute(int32_t ATimeoutSeconds, bool AResetTimeout
   }
   if (!pathFromBlock) {
     const char* p = std::getenv("PATH");
-    searchPath = p ? p : "/usr/local/bin:/usr/bin:/bin";
+    searchPath = std::string(p ? std::string_view(p) : std::string_view("/usr/local/bin:/usr/bin:/bin"));
   }
   const std::string program = FindConsoleProgram(args[0], searchPath);
   if (program.empty()) {
