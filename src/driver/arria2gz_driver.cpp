@@ -1,5 +1,7 @@
 #include "zolta/arria2gz_driver.h"
 
+#include "zolta/flow/download_stage.h"
+
 #include "zolta/jtag/altera_jtag.h"
 
 namespace zolta {
@@ -32,6 +34,13 @@ int32_t TDevice_Arria2GZDriver::ReadUserCode() {
   return AlteraReadUserCode(channel, index);
 }
 
-DispPtr TDevice_Arria2GZDriver::CreateFlowObject(int32_t) { return {}; }
+DispPtr TDevice_Arria2GZDriver::CreateFlowObject(int32_t kind) {
+  switch (kind) {
+    case 1:
+      return MakeFlowObject<TFlowStage_DownloadFPGA>(".RBF", dispatch())->dispatchPtr();
+    default:
+      return {};
+  }
+}
 
 }  // namespace zolta

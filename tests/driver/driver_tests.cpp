@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "zolta/arria2gz_driver.h"
+#include "zolta/flow/process_flow.h"
 #include "zolta/testing/scripted_object.h"
 #include "zolta/host/files.h"
 #include "zolta/host/host_ui.h"
@@ -142,7 +143,17 @@ TEST(GenericDriver, UnboundJtagOperationsAnswerFixedValues) {
   EXPECT_FALSE(zabi::invoke(d, dispid::ResetDevice).toBool());
   // EPM_Download does not program when the reset fails.
   EXPECT_FALSE(zabi::invoke(d, dispid::EPM_Download, "", "x.rbf", "").toBool());
-  EXPECT_FALSE(zabi::invoke(d, dispid::FlowStage_Build).toDispatch());
+}
+
+TEST(Arria2GZDriver, KeepsOneDownloadStageForTheRBFFile) {
+  TDevice_Arria2GZDriver driver(0);
+  DispPtr stage = zabi::invoke(driver.dispatch(), dispid::FlowStage_Download).toDispatch();
+  ASSERT_TRUE(stage);
+  EXPECT_EQ(zabi::invoke(driver.dispatch(), dispid::FlowStage_Download).toDispatch(), stage);
+  EXPECT_EQ(zabi::invoke(stage, flowid::StageName).toString(), "Download");
+  EXPECT_EQ(zabi::invoke(stage, flowid::StageCaption).toString(), "Program &FPGA");
+  zabi::invoke(stage, flowid::SetBasePath, "/projects/demo/demo.edf");
+  EXPECT_EQ(zabi::invoke(stage, flowid::InputDescription).toString(), "demo.RBF");
 }
 
 TEST(GenericDriver, BindsToTheHostDeviceAndItsChannel) {
