@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -252,6 +253,31 @@ TEST_F(Console, AbortFromACallbackEndsTheWholeProcessGroup) {
   cap.onLine = nullptr;
   cap.lines.clear();
   EXPECT_NE(cap.run(1), 0u);
+}
+
+TEST_F(Console, FailingCallbackStopsTheProgramAndReachesTheCaller) {
+  Capture cap("/bin/sh", "-c \"echo one; sleep 30\"");
+  cap.onLine = [](const std::string&) { throw std::runtime_error("handler failed"); };
+  const auto start = Clock::now();
+  EXPECT_THROW(cap.run(), std::runtime_error);
+  EXPECT_LT(secondsSince(start), 5.0);
+  EXPECT_FALSE(cap.wrapper->Executing());
+}
+
+TEST_F(Console, StandardOutputToAGivenDescriptorKeepsErrorsOnThePipe) {
+  const std::string file = dir.file("stdout.txt");
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  std::vector<std::string> lines;
+  TConsoleAppWrapper w("/bin/sh", "-c \"echo out; echo err >&2\"", "", "",
+                       [&](const std::string& l) { lines.push_back(l); }, nullptr, true, 0, false);
+  EXPECT_EQ(w.Execute(60, false, 0, fd), 0u);
+  ::close(fd);
+  EXPECT_EQ(lines, (std::vector<std::string>{"err", ""}));
+  std::ifstream in(file);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "out");
 }
 
 TEST_F(Console, TerminateAsksPolitelyThenKills) {
