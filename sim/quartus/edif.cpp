@@ -82,7 +82,6 @@ class SExprParser {
       if (e.items[0].list || e.items[0].string) fail("a list must start with a keyword");
       return e;
     }
-    if (c == ')') fail("unbalanced ')'");
     if (c == '"') {
       ++pos_;
       e.string = true;

@@ -189,21 +189,24 @@ MappedDesign::MappedDesign(const Netlist& n) : n_(&n), conn_(connectivity(n)) {
     stack.push_back({static_cast<int>(start), 0});
     state[start] = 1;
     while (!stack.empty()) {
-      auto& [cell, next] = stack.back();
+      const int cell = stack.back().first;
+      size_t next = stack.back().second;
       const Cell& c = n.cells[static_cast<size_t>(cell)];
-      bool pushed = false;
-      while (next < c.pins.size() && !pushed) {
+      int child = -1;
+      while (next < c.pins.size() && child < 0) {
         const CellPin& p = c.pins[next++];
         if (p.dir != PortDir::In || p.net < 0) continue;
         const PinRef* d = driver(source(p.net));
         if (!d || d->cell < 0) continue;
         const size_t dc = static_cast<size_t>(d->cell);
         if (n.cells[dc].cls != CellClass::Logic || state[dc]) continue;
-        state[dc] = 1;
-        stack.push_back({d->cell, 0});
-        pushed = true;
+        child = d->cell;
       }
-      if (!pushed && next >= c.pins.size()) {
+      stack.back().second = next;
+      if (child >= 0) {
+        state[static_cast<size_t>(child)] = 1;
+        stack.push_back({child, 0});
+      } else {
         state[static_cast<size_t>(cell)] = 2;
         order.push_back(cell);
         stack.pop_back();
