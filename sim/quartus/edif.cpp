@@ -446,7 +446,7 @@ EdifReader::EdifReader(const std::string& text, const std::string& file) : model
           if (k == "external") c.hasContents = false;
           const std::string key = c.name.key;
           if (cells.count(key)) b.fail(c.line, "cell '" + c.name.display + "' is defined twice in library '" + lib + "'");
-          (c.hasContents ? source_.entities : source_.leafCells).push_back(c.name.display);
+          if (c.hasContents) source_.entities.push_back(c.name.display);
           cells.emplace(key, std::move(c));
         }
       } else if (k == "design") {

@@ -99,6 +99,13 @@ void Settings::set(Assignment a) {
   list_.push_back(std::move(a));
 }
 
+void Settings::setGlobal(const std::string& name, const std::string& value) {
+  Assignment a;
+  a.name = upper(name);
+  a.value = value;
+  set(std::move(a));
+}
+
 int Settings::remove(const Assignment& a) {
   const bool byValue = a.kind == AssignmentKind::Global && isRepeatingAssignment(a.name) && !a.value.empty();
   const size_t before = list_.size();

@@ -307,6 +307,34 @@ int MappedDesign::bidirPins() const {
   return static_cast<int>(std::count_if(n_->ports.begin(), n_->ports.end(), [](const TopPort& p) { return p.dir == PortDir::InOut; }));
 }
 
+std::array<int, 4> MappedDesign::lutsByInputs() const {
+  std::array<int, 4> counts{};
+  for (const Lut& l : luts_) {
+    const size_t w = l.inputs.size();
+    ++counts[w >= 6 ? 0 : w == 5 ? 1 : w == 4 ? 2 : 3];
+  }
+  return counts;
+}
+
+FanoutFigures MappedDesign::fanoutFigures() const {
+  FanoutFigures f;
+  const std::set<int> global(globals_.begin(), globals_.end());
+  for (size_t net = 0; net < n_->nets.size(); ++net) {
+    const int i = static_cast<int>(net);
+    if (source(i) != i || !driver(i)) continue;
+    const int fo = fanout(i);
+    if (fo == 0) continue;
+    ++f.nets;
+    f.total += fo;
+    if (fo > f.maximum) {
+      f.maximum = fo;
+      f.maximumNet = n_->nets[net];
+    }
+    if (!global.count(i)) f.maximumNonGlobal = std::max(f.maximumNonGlobal, fo);
+  }
+  return f;
+}
+
 int MappedDesign::clockOf(int cell) const {
   for (const CellPin& p : n_->cells[static_cast<size_t>(cell)].pins)
     if (p.dir == PortDir::In && isClockPort(p.port)) return source(p.net);

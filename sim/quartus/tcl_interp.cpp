@@ -190,4 +190,10 @@ std::string tclQuote(const std::string& word) {
   return r + "\"";
 }
 
+std::string tclList(const std::vector<std::string>& words) {
+  std::string list;
+  for (const std::string& w : words) list += (list.empty() ? "" : " ") + tclQuote(w);
+  return list;
+}
+
 }  // namespace zquartus

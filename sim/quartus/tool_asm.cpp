@@ -33,11 +33,13 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
     return std::nullopt;
   }
 
-  // JTAG user code: the family's assignment (any *_JTAG_USER_CODE), else one derived from the design name.
+  // JTAG user code: the family's assignment (STRATIX_JTAG_USER_CODE and the like), else one derived from
+  // the design name.
   std::optional<uint32_t> userCode;
   std::string userCodeSource = "derived from the design name";
   for (const Assignment& a : settings.all()) {
-    if (a.kind != AssignmentKind::Global || a.disabled || !endsWithNoCase(a.name, "JTAG_USER_CODE")) continue;
+    const bool named = endsWithNoCase(a.name, "JTAG_USER_CODE") || sameText(a.name, "USER_CODE");
+    if (a.kind != AssignmentKind::Global || a.disabled || !a.sectionId.empty() || !named) continue;
     userCode = parseUserCode(a.value);
     if (!userCode) {
       log.error(115001, "Illegal value " + inQuotes(a.value) + " for assignment " + a.name +

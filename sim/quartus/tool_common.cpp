@@ -51,20 +51,14 @@ std::vector<fs::path> staleOutputs(Module m, const Project& p) {
 
 void applyOverrides(Project& project, const ModuleOptions& o) {
   Settings& s = project.settings();
-  auto global = [&](const std::string& name, const std::string& value) {
-    Assignment a;
-    a.name = upper(name);
-    a.value = value;
-    s.set(std::move(a));
-  };
-  if (!o.family.empty()) global("FAMILY", o.family);
-  if (!o.part.empty()) global("DEVICE", o.part);
-  if (!o.seed.empty()) global("SEED", o.seed);
+  if (!o.family.empty()) s.setGlobal("FAMILY", o.family);
+  if (!o.part.empty()) s.setGlobal("DEVICE", o.part);
+  if (!o.seed.empty()) s.setGlobal("SEED", o.seed);
   for (const std::string& src : o.sources) {
     const bool edif = endsWithNoCase(src, ".edf") || endsWithNoCase(src, ".edif") || endsWithNoCase(src, ".edn");
-    global(edif ? "EDIF_FILE" : "SOURCE_FILE", src);
+    s.setGlobal(edif ? "EDIF_FILE" : "SOURCE_FILE", src);
   }
-  for (const auto& [name, value] : o.sets) global(name, value);
+  for (const auto& [name, value] : o.sets) s.setGlobal(name, value);
 }
 
 std::optional<ModuleOutput> dispatch(Module m, ModuleRun& run) {

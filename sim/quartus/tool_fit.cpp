@@ -83,25 +83,9 @@ std::optional<ModuleOutput> runFitModule(ModuleRun& run) {
     const PinRef* d = design.driver(g);
     if (d && d->cell < 0) clockPins.insert(d->pin);
   }
-  int byInputs[4] = {0, 0, 0, 0};
-  for (const Lut& l : design.luts()) {
-    const size_t w = l.inputs.size();
-    ++byInputs[w >= 6 ? 0 : w == 5 ? 1 : w == 4 ? 2 : 3];
-  }
-  int maxFanout = 0, maxNonGlobal = 0, totalFanout = 0, sources = 0;
+  const std::array<int, 4> byInputs = design.lutsByInputs();
+  const FanoutFigures fanout = design.fanoutFigures();
   const std::set<int> globalSet(design.globals().begin(), design.globals().end());
-  for (size_t net = 0; net < netlist->nets.size(); ++net) {
-    const int n = static_cast<int>(net);
-    if (design.source(n) != n || !design.driver(n)) continue;
-    const int f = design.fanout(n);
-    if (f == 0) continue;
-    ++sources;
-    totalFanout += f;
-    maxFanout = std::max(maxFanout, f);
-    if (!globalSet.count(n)) maxNonGlobal = std::max(maxNonGlobal, f);
-  }
-  char average[32];
-  std::snprintf(average, sizeof average, "%.2f", sources ? static_cast<double>(totalFanout) / sources : 0.0);
   const uint64_t almsUsed = (aluts + 1) / 2 > regs ? (aluts + 1) / 2 : (regs + 1) / 2;
   const std::string utilization = percentText(almsUsed, die.aluts / 2);
 
@@ -165,10 +149,10 @@ std::optional<ModuleOutput> runFitModule(ModuleRun& run) {
                     {"Periphery clocks", usageText(0, 88)},
                     {"JTAGs", "0 / 1 ( 0 % )"},
                     {"Total registers*", usageText(regs, die.registers + device->ioPins() * 2)},
-                    {"Maximum fan-out", std::to_string(maxFanout)},
-                    {"Highest non-global fan-out", std::to_string(maxNonGlobal)},
-                    {"Total fan-out", std::to_string(totalFanout)},
-                    {"Average fan-out", average}},
+                    {"Maximum fan-out", std::to_string(fanout.maximum)},
+                    {"Highest non-global fan-out", std::to_string(fanout.maximumNonGlobal)},
+                    {"Total fan-out", std::to_string(fanout.total)},
+                    {"Average fan-out", fixed(fanout.average(), 2)}},
                    "* Register count does not include registers inside RAM blocks or DSP blocks.");
 
   std::vector<std::vector<std::string>> inputs, outputs, bidirs;

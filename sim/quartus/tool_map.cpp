@@ -134,24 +134,8 @@ std::optional<ModuleOutput> runMapModule(ModuleRun& run) {
   if (!writeOutput(databaseFile(project, "map"), netlist.toDatabase(), log)) return std::nullopt;
 
   // Figures for the report.
-  int byInputs[4] = {0, 0, 0, 0};  // 6 or more, 5, 4, 3 or fewer
-  for (const Lut& l : mapped.luts()) {
-    const size_t w = l.inputs.size();
-    ++byInputs[w >= 6 ? 0 : w == 5 ? 1 : w == 4 ? 2 : 3];
-  }
-  int maxFanout = 0, totalFanout = 0, sources = 0;
-  std::string maxNode;
-  for (size_t net = 0; net < netlist.nets.size(); ++net) {
-    if (mapped.source(static_cast<int>(net)) != static_cast<int>(net) || !mapped.driver(static_cast<int>(net))) continue;
-    const int f = mapped.fanout(static_cast<int>(net));
-    if (f == 0) continue;
-    ++sources;
-    totalFanout += f;
-    if (f > maxFanout) {
-      maxFanout = f;
-      maxNode = netlist.nets[net];
-    }
-  }
+  const std::array<int, 4> byInputs = mapped.lutsByInputs();
+  const FanoutFigures fanout = mapped.fanoutFigures();
   const std::string registers = std::to_string(mapped.registers().size());
 
   ModuleOutput out{Report("Analysis & Synthesis report for " + project.revision(), run.version), {}};
@@ -172,15 +156,16 @@ std::optional<ModuleOutput> runMapModule(ModuleRun& run) {
   summary.insert(summary.end(), figures.begin(), figures.end());
   out.report.table("Analysis & Synthesis Summary", {}, summary);
 
-  auto setting = [&](const std::string& name, const std::string& fallback) {
-    const auto v = settings.global(name);
-    return v ? *v : fallback;
-  };
+  // The family's optimisation assignment (STRATIX_OPTIMIZATION_TECHNIQUE and the like).
+  std::string technique = "Balanced";
+  for (const Assignment& a : settings.all())
+    if (a.kind == AssignmentKind::Global && !a.disabled && a.sectionId.empty() && endsWithNoCase(a.name, "OPTIMIZATION_TECHNIQUE"))
+      technique = a.value;
   out.report.table("Analysis & Synthesis Settings", {"Option", "Setting", "Default Value"},
                    {{"Device", device->name(), ""},
                     {"Top-level entity name", netlist.design, project.revision()},
                     {"Family name", std::string(kFamilyName), "Stratix II"},
-                    {"Optimization Technique", setting("ARRIAIIGZ_OPTIMIZATION_TECHNIQUE", setting("OPTIMIZATION_TECHNIQUE", "Balanced")), "Balanced"},
+                    {"Optimization Technique", technique, "Balanced"},
                     {"Use smart compilation", "Off", "Off"},
                     {"Remove Redundant Logic Cells", "Off", "Off"},
                     {"Remove Duplicate Registers", "On", "On"}});
@@ -192,8 +177,6 @@ std::optional<ModuleOutput> runMapModule(ModuleRun& run) {
                    {"File Name with User-Entered Path", "Used in Netlist", "File Type", "File Name with Absolute Path", "Library"},
                    sourceRows);
 
-  char average[32];
-  std::snprintf(average, sizeof average, "%.2f", sources ? static_cast<double>(totalFanout) / sources : 0.0);
   out.report.table("Analysis & Synthesis Resource Usage Summary", {"Resource", "Usage"},
                    {{"Estimated ALUTs Used", std::to_string(mapped.aluts())},
                     {"    -- Combinational ALUTs", std::to_string(mapped.aluts())},
@@ -212,10 +195,10 @@ std::optional<ModuleOutput> runMapModule(ModuleRun& run) {
                     {"", ""},
                     {"I/O pins", std::to_string(pins)},
                     {"DSP block 18-bit elements", "0"},
-                    {"Maximum fan-out node", maxNode.empty() ? "N/A" : maxNode},
-                    {"Maximum fan-out", std::to_string(maxFanout)},
-                    {"Total fan-out", std::to_string(totalFanout)},
-                    {"Average fan-out", average}});
+                    {"Maximum fan-out node", fanout.maximumNet.empty() ? "N/A" : fanout.maximumNet},
+                    {"Maximum fan-out", std::to_string(fanout.maximum)},
+                    {"Total fan-out", std::to_string(fanout.total)},
+                    {"Average fan-out", fixed(fanout.average(), 2)}});
   out.report.table("Analysis & Synthesis Resource Utilization by Entity",
                    {"Compilation Hierarchy Node", "Combinational ALUTs", "Memory ALUTs", "LUT_REGs",
                     "Dedicated Logic Registers", "I/O Registers", "Block Memory Bits", "DSP Elements", "Pins",

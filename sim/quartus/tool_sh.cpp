@@ -133,17 +133,12 @@ class Shell {
       if (Project::exists(dir, name) && !args.has("-overwrite"))
         throw TclCommandError("ERROR: Project \"" + name + "\" already exists -- use -overwrite to overwrite it");
       Project p = Project::create(dir, name, args.option("-revision"));
-      auto global = [&](const std::string& n, const std::string& v) {
-        Assignment a;
-        a.name = n;
-        a.value = v;
-        p.settings().set(std::move(a));
-      };
-      if (!args.option("-family").empty()) global("FAMILY", args.option("-family"));
-      if (!args.option("-part").empty()) global("DEVICE", args.option("-part"));
-      global("ORIGINAL_QUARTUS_VERSION", version_.version);
-      global("PROJECT_CREATION_TIME_DATE", upper(createdText()));
-      global("LAST_QUARTUS_VERSION", version_.version);
+      Settings& s = p.settings();
+      if (!args.option("-family").empty()) s.setGlobal("FAMILY", args.option("-family"));
+      if (!args.option("-part").empty()) s.setGlobal("DEVICE", args.option("-part"));
+      s.setGlobal("ORIGINAL_QUARTUS_VERSION", version_.version);
+      s.setGlobal("PROJECT_CREATION_TIME_DATE", upper(createdText()));
+      s.setGlobal("LAST_QUARTUS_VERSION", version_.version);
       try {
         p.save(version_);
       } catch (const std::exception& e) {
@@ -202,9 +197,7 @@ class Shell {
     t.define("get_project_revisions", [projectNamed](const std::vector<std::string>& argv) -> std::string {
       const TclArgs args = parseTclArgs("get_project_revisions", argv, {}, {});
       args.expectPositional("get_project_revisions", 0, 1);
-      std::string list;
-      for (const std::string& r : projectNamed(args).revisions()) list += (list.empty() ? "" : " ") + tclQuote(r);
-      return list;
+      return tclList(projectNamed(args).revisions());
     });
     t.define("revision_exists", [this](const std::vector<std::string>& argv) -> std::string {
       const TclArgs args = parseTclArgs("revision_exists", argv, {"-project"}, {});

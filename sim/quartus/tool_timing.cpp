@@ -296,9 +296,7 @@ bool readSdc(const fs::path& file, const std::string& shown, const MappedDesign&
           log.warning(332174, "Ignored filter at " + shown + ": " + pat + " could not be matched with a " +
                                   command.substr(4, command.size() - 5));
       }
-      std::string list;
-      for (const std::string& h : hits) list += (list.empty() ? "" : " ") + tclQuote(h);
-      return list;
+      return tclList(hits);
     };
   };
   std::vector<std::string> ports, pins, cells, netNames, registers, inputs, outputs;
@@ -318,31 +316,19 @@ bool readSdc(const fs::path& file, const std::string& shown, const MappedDesign&
   tcl.define("get_nets", collection("get_nets", netNames));
   tcl.define("get_registers", collection("get_registers", registers));
   tcl.define("get_keepers", collection("get_keepers", registers));
-  tcl.define("all_inputs", [inputs](const std::vector<std::string>&) {
-    std::string l;
-    for (const std::string& s : inputs) l += (l.empty() ? "" : " ") + tclQuote(s);
-    return l;
-  });
-  tcl.define("all_outputs", [outputs](const std::vector<std::string>&) {
-    std::string l;
-    for (const std::string& s : outputs) l += (l.empty() ? "" : " ") + tclQuote(s);
-    return l;
-  });
-  tcl.define("all_registers", [registers](const std::vector<std::string>&) {
-    std::string l;
-    for (const std::string& s : registers) l += (l.empty() ? "" : " ") + tclQuote(s);
-    return l;
-  });
+  tcl.define("all_inputs", [inputs](const std::vector<std::string>&) { return tclList(inputs); });
+  tcl.define("all_outputs", [outputs](const std::vector<std::string>&) { return tclList(outputs); });
+  tcl.define("all_registers", [registers](const std::vector<std::string>&) { return tclList(registers); });
   tcl.define("get_clocks", [&clocks](const std::vector<std::string>& argv) {
-    std::string l;
+    std::vector<std::string> names;
     for (const SdcClock& c : clocks)
-      if (argv.empty() || wildcardMatch(argv.back(), c.name, false)) l += (l.empty() ? "" : " ") + tclQuote(c.name);
-    return l;
+      if (argv.empty() || wildcardMatch(argv.back(), c.name, false)) names.push_back(c.name);
+    return tclList(names);
   });
   tcl.define("all_clocks", [&clocks](const std::vector<std::string>&) {
-    std::string l;
-    for (const SdcClock& c : clocks) l += (l.empty() ? "" : " ") + tclQuote(c.name);
-    return l;
+    std::vector<std::string> names;
+    for (const SdcClock& c : clocks) names.push_back(c.name);
+    return tclList(names);
   });
   tcl.define("create_clock", [&tcl, &clocks](const std::vector<std::string>& argv) -> std::string {
     const TclArgs args = parseTclArgs("create_clock", argv, {"-name", "-period", "-waveform"}, {"-add"});

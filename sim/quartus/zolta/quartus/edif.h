@@ -16,7 +16,6 @@ namespace zquartus {
 struct EdifSource {
   std::string designName;              // the cell the `design` statement names (empty when absent)
   std::vector<std::string> entities;   // cells with contents, in file order
-  std::vector<std::string> leafCells;  // cells without contents
 };
 
 // Parses `text` (the contents of `file`, which only names it in messages). Throws NetlistError naming

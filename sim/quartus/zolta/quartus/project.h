@@ -42,6 +42,8 @@ class Settings {
   // Adds an assignment, replacing the one with the same key; assignments that may repeat (design files,
   // search paths) replace only one with the same value too.
   void set(Assignment a);
+  // set() of a global assignment outside sections.
+  void setGlobal(const std::string& name, const std::string& value);
   // Removes the assignments with the key of `a` (for repeating ones, also the value when given); answers
   // how many went.
   int remove(const Assignment& a);

@@ -4,6 +4,7 @@
 // logic gates packed into 6-input ALUTs, registers, clocks and global signals.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ struct Lut {
   std::vector<int> inputs;    // source nets (after buffers) it reads
   int cost = 1;               // ALUTs
   int levels = 1;             // ALUT levels inside (more than one for wide gates)
+};
+
+// Fan-out figures of the report tables.
+struct FanoutFigures {
+  int maximum = 0;            // highest fan-out of a net
+  std::string maximumNet;     // its name
+  int maximumNonGlobal = 0;   // highest fan-out of a net off the global network
+  int total = 0;
+  int nets = 0;               // driven nets with fan-out
+  double average() const { return nets ? static_cast<double>(total) / nets : 0.0; }
 };
 
 class MappedDesign {
@@ -53,6 +64,9 @@ class MappedDesign {
   int bidirPins() const;
   // The clock source net of register cell `cell`, or -1.
   int clockOf(int cell) const;
+  // ALUTs by inputs used: six or more, five, four, three or fewer.
+  std::array<int, 4> lutsByInputs() const;
+  FanoutFigures fanoutFigures() const;
 
  private:
   const Netlist* n_;

@@ -81,8 +81,6 @@ class TclInterp {
   // Ends the evaluation as the script's `exit` would.
   void requestExit(int code);
 
-  Tcl_Interp* raw() const { return interp_; }
-
  private:
   bool finish(int status);
   static int trampoline(void* data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]);
@@ -96,5 +94,7 @@ class TclInterp {
 
 // Tcl list quoting of one word, for scripts the tools write.
 std::string tclQuote(const std::string& word);
+// The words quoted and joined into a Tcl list.
+std::string tclList(const std::vector<std::string>& words);
 
 }  // namespace zquartus
