@@ -7,6 +7,7 @@
 #include "test_support.h"
 #include "zolta/quartus/bitstream.h"
 #include "zolta/sim/configuration_engine.h"
+#include "zolta/sim/crc32.h"
 #include "zolta/sim/device_catalogue.h"
 #include "zolta/sim/rbf.h"
 
@@ -184,6 +185,14 @@ TEST_F(QuartusTools, BitStreamsAreDeterministicDependOnTheDesignAndCompress) {
   const std::vector<uint8_t> coded = payloadOf(dir.path / "counter.rbf");
   EXPECT_LT(coded.size(), first.size() / 2);
   EXPECT_EQ(decompressData(coded), first);
+
+  // The user code: the checksum of the data on request; an illegal one stops the Assembler without a file.
+  ASSERT_EQ(quartus("quartus_asm", {"counter", "--set=USE_CHECKSUM_AS_USERCODE=ON"}).exitCode, 0);
+  EXPECT_EQ(zsim::readRbf(dir.path / "counter.rbf").userCode, zsim::Crc32::of(first.data(), first.size()));
+  const ProcessResult illegal = quartus("quartus_asm", {"counter", "--set=STRATIX_JTAG_USER_CODE=12G4"});
+  EXPECT_NE(illegal.exitCode, 0);
+  EXPECT_TRUE(illegal.hasLineStartingWith("Error (115001): Illegal value \"12G4\" for assignment STRATIX_JTAG_USER_CODE"));
+  EXPECT_FALSE(fs::exists(dir.path / "counter.rbf"));
 
   // Another pin for one LED is another design.
   std::string pins = slurp(dir.path / "counter_UserConstraints.tcl");
