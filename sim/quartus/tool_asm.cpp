@@ -20,18 +20,10 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
   Project& project = run.project;
   MessageLog& log = run.log;
   const Settings& settings = project.settings();
-  const std::optional<Device> device = projectDevice(project, log);
-  if (!device) return std::nullopt;
-  const std::optional<Netlist> netlist = readMappedNetlist(project, log);
-  if (!netlist) return std::nullopt;
-  const MappedDesign design(*netlist);
-  const std::optional<Placement> placement = readPlacement(project, design, log);
-  if (!placement) return std::nullopt;
-  if (placement->device != device->name()) {
-    log.error(115000, "The Fitter placed the design into " + placement->device + ", but the project's device is " +
-                          device->name() + "; run the Fitter again");
-    return std::nullopt;
-  }
+  const std::optional<PlacedDesign> placed = loadPlacedDesign(project, log);
+  if (!placed) return std::nullopt;
+  const Device& device = placed->device;
+  const Netlist& netlist = *placed->netlist;
 
   // JTAG user code: the family's assignment (STRATIX_JTAG_USER_CODE and the like), else one derived from
   // the design name.
@@ -49,13 +41,13 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
     userCodeSource = a.name;
   }
   const bool compress = isOn(settings.global("ON_CHIP_BITSTREAM_DECOMPRESSION"));
-  const std::vector<uint8_t> data = configurationData(design, *placement, *device);
+  const std::vector<uint8_t> data = configurationData(*placed->mapped, placed->placement, device);
   const uint32_t checksum = zsim::Crc32::of(data.data(), data.size());
   if (isOn(settings.global("USE_CHECKSUM_AS_USERCODE"))) {
     userCode = checksum;
     userCodeSource = "USE_CHECKSUM_AS_USERCODE";
   }
-  if (!userCode) userCode = static_cast<uint32_t>(fnv1a(upper(netlist->design)));
+  if (!userCode) userCode = static_cast<uint32_t>(fnv1a(upper(netlist.design)));
 
   log.info(115031, "Writing out detailed assembly data for power analysis");
   log.info(115030, "Assembler is generating device programming files");
@@ -64,7 +56,7 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
   try {
     std::error_code ec;
     fs::create_directories(rbf.parent_path(), ec);
-    zsim::writeRbf(rbf, device->name(), *userCode, payload);
+    zsim::writeRbf(rbf, device.name(), *userCode, payload);
   } catch (const std::exception& e) {
     log.error(115002, std::string("Can't write raw binary file: ") + e.what());
     return std::nullopt;
@@ -73,7 +65,7 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
                        " bytes" + (compress ? ", compressed" : "") + ", JTAG user code " + hex32(*userCode) + ")");
 
   ModuleOutput out{Report("Assembler report for " + project.revision(), run.version), {}};
-  out.report.table("Assembler Summary", {}, summaryHead("Assembler Status", project, netlist->design, device->name(), run.version));
+  out.report.table("Assembler Summary", {}, summaryHead("Assembler Status", project, netlist.design, device.name(), run.version));
   out.report.table("Assembler Settings", {"Option", "Setting", "Default Value"},
                    {{"Use smart compilation", "Off", "Off"},
                     {"Enable compact report table", "Off", "Off"},
@@ -83,7 +75,7 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
                     {"JTAG user code for target device", hex32(*userCode).substr(2), "Ffffffff"}});
   out.report.table("Assembler Generated Files", {"File Name"}, {{fs::absolute(rbf).string()}});
   out.report.table("Assembler Device Options: " + rbf.filename().string(), {"Option", "Setting"},
-                   {{"Device", device->name()},
+                   {{"Device", device.name()},
                     {"JTAG usercode", hex32(*userCode)},
                     {"JTAG usercode source", userCodeSource},
                     {"Checksum", hex32(checksum)},
@@ -92,7 +84,7 @@ std::optional<ModuleOutput> runAsmModule(ModuleRun& run) {
   out.summary = {{"Assembler Status", statusText()},
                  {run.version.product() + " Version", run.version.shortText()},
                  {"Revision Name", project.revision()},
-                 {"Device", device->name()},
+                 {"Device", device.name()},
                  {"JTAG usercode", hex32(*userCode)},
                  {"Checksum", hex32(checksum)}};
   return out;

@@ -287,6 +287,24 @@ std::optional<Placement> readPlacement(const Project& project, const MappedDesig
   }
 }
 
+std::optional<PlacedDesign> loadPlacedDesign(const Project& project, MessageLog& log) {
+  std::optional<Device> device = projectDevice(project, log);
+  if (!device) return std::nullopt;
+  std::optional<Netlist> netlist = readMappedNetlist(project, log);
+  if (!netlist) return std::nullopt;
+  PlacedDesign d{*device, std::make_unique<Netlist>(std::move(*netlist)), nullptr, {}};
+  d.mapped = std::make_unique<MappedDesign>(*d.netlist);
+  std::optional<Placement> placement = readPlacement(project, *d.mapped, log);
+  if (!placement) return std::nullopt;
+  d.placement = std::move(*placement);
+  if (d.placement.device != device->name()) {
+    log.error(12847, "The Fitter placed the design into " + d.placement.device + ", but the project's device is " +
+                         device->name() + "; run the Fitter again");
+    return std::nullopt;
+  }
+  return d;
+}
+
 bool writeOutput(const fs::path& path, const std::string& content, MessageLog& log) {
   try {
     std::error_code ec;

@@ -18,33 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The design in the state the Fitter left it. The mapped view points into the netlist, so both live on
-// the heap and keep their places when the whole moves.
-struct PlacedDesign {
-  Device device;
-  std::unique_ptr<Netlist> netlist;
-  std::unique_ptr<MappedDesign> mapped;
-  Placement placement;
-};
-
-std::optional<PlacedDesign> loadPlaced(const Project& project, MessageLog& log) {
-  std::optional<Device> device = projectDevice(project, log);
-  if (!device) return std::nullopt;
-  std::optional<Netlist> netlist = readMappedNetlist(project, log);
-  if (!netlist) return std::nullopt;
-  PlacedDesign d{*device, std::make_unique<Netlist>(std::move(*netlist)), nullptr, {}};
-  d.mapped = std::make_unique<MappedDesign>(*d.netlist);
-  std::optional<Placement> placement = readPlacement(project, *d.mapped, log);
-  if (!placement) return std::nullopt;
-  d.placement = std::move(*placement);
-  if (d.placement.device != device->name()) {
-    log.error(332000, "The Fitter placed the design into " + d.placement.device + ", but the project's device is " +
-                          device->name() + "; run the Fitter again");
-    return std::nullopt;
-  }
-  return d;
-}
-
 // The name a clock net goes by: its input pin, else the net.
 std::string clockNodeName(const MappedDesign& m, int net) {
   const PinRef* d = m.driver(net);
@@ -85,7 +58,7 @@ std::optional<ModuleOutput> runTanModule(ModuleRun& run) {
   Project& project = run.project;
   MessageLog& log = run.log;
   const Settings& settings = project.settings();
-  std::optional<PlacedDesign> placed = loadPlaced(project, log);
+  std::optional<PlacedDesign> placed = loadPlacedDesign(project, log);
   if (!placed) return std::nullopt;
   const MappedDesign& m = *placed->mapped;
 
@@ -365,7 +338,7 @@ bool readSdc(const fs::path& file, const std::string& shown, const MappedDesign&
 std::optional<ModuleOutput> runStaModule(ModuleRun& run) {
   Project& project = run.project;
   MessageLog& log = run.log;
-  std::optional<PlacedDesign> placed = loadPlaced(project, log);
+  std::optional<PlacedDesign> placed = loadPlacedDesign(project, log);
   if (!placed) return std::nullopt;
   const MappedDesign& m = *placed->mapped;
   const Netlist& n = m.netlist();

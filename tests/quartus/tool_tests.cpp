@@ -345,6 +345,14 @@ TEST_F(QuartusTools, CommandLinesAndScriptsOutsideTheHappyPath) {
   EXPECT_TRUE(script.hasLineStartingWith("    (file \"run.tcl\" line 6)"));
   EXPECT_TRUE(script.hasLineStartingWith("Error (23031): Evaluation of Tcl script run.tcl unsuccessful"));
 
+  // The bit file is for the device the Fitter placed into: another device needs another fit.
+  const ProcessResult otherDevice = quartus("quartus_asm", {"counter", "--part=EP2AGZ350FH29I4"});
+  EXPECT_NE(otherDevice.exitCode, 0);
+  EXPECT_TRUE(otherDevice.hasLineStartingWith("Error (12847): The Fitter placed the design into EP2AGZ300FH29I4, but the "
+                                              "project's device is EP2AGZ350FH29I4"))
+      << otherDevice.output;
+  EXPECT_FALSE(fs::exists(dir.path / "counter.rbf"));
+
   const ProcessResult missing = quartus("quartus_sh", {"-t", "nosuch.tcl"});
   EXPECT_NE(missing.exitCode, 0);
   EXPECT_TRUE(missing.hasLineStartingWith("Error (23032): Can't open Tcl script file nosuch.tcl"));

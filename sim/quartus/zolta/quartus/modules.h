@@ -8,12 +8,15 @@
 #include <utility>
 #include <vector>
 
+#include <memory>
+
 #include "zolta/quartus/device.h"
 #include "zolta/quartus/messages.h"
 #include "zolta/quartus/netlist.h"
 #include "zolta/quartus/placement.h"
 #include "zolta/quartus/project.h"
 #include "zolta/quartus/report.h"
+#include "zolta/quartus/synthesis.h"
 #include "zolta/quartus/tools.h"
 
 namespace zquartus {
@@ -49,6 +52,17 @@ std::filesystem::path outputFile(const Project& project, const std::string& exte
 std::optional<Netlist> readMappedNetlist(const Project& project, MessageLog& log);
 // Reads the Fitter's placement for `design`; reports an error when it is missing or stale.
 std::optional<Placement> readPlacement(const Project& project, const MappedDesign& design, MessageLog& log);
+// The design in the state the Fitter left it. The mapped view points into the netlist, so both live on
+// the heap and keep their places when the whole moves.
+struct PlacedDesign {
+  Device device;
+  std::unique_ptr<Netlist> netlist;
+  std::unique_ptr<MappedDesign> mapped;
+  Placement placement;
+};
+// The project's device, the mapped netlist and the placement; reports an error when one is missing or
+// the Fitter placed the design into another device than the project's.
+std::optional<PlacedDesign> loadPlacedDesign(const Project& project, MessageLog& log);
 // Writes a file; reports an error naming it when it cannot be written.
 bool writeOutput(const std::filesystem::path& path, const std::string& content, MessageLog& log);
 // "Successful - Tue Mar  4 10:26:51 2014"
