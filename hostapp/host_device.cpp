@@ -27,6 +27,10 @@ const DispPtr& THostDevice::driverOrThrow() const {
   return driver_;
 }
 
+std::string THostDevice::GetDescription() {
+  return jtagIndex_ < 0 ? name_ : name_ + " at JTAG chain index " + std::to_string(jtagIndex_);
+}
+
 bool THostDevice::ResetDevice() { return zabi::invoke(driverOrThrow(), ids::Driver_ResetDevice).toBool(); }
 
 int32_t THostDevice::GetDeviceState() { return zabi::invoke(driverOrThrow(), ids::Driver_GetDeviceState).toInt32(); }
@@ -40,6 +44,7 @@ int32_t THostDevice::ReadUserCode() { return zabi::invoke(driverOrThrow(), ids::
 namespace {
 const DispatchEntry kHostDeviceEntries[] = {
     {h::ZoltaDevice_GetName, &op<&THostDevice::GetName>},
+    {h::ZoltaDevice_GetDescription, &op<&THostDevice::GetDescription>},
     {h::ZoltaDevice_GetJTagIndex, &op<&THostDevice::GetJTagIndex>},
     {h::ZoltaDevice_GetJTagChannel, &op<&THostDevice::GetJTagChannel>},
     {ids::ZoltaDevice_GetDriver, &op<&THostDevice::GetDriver>},

@@ -4,6 +4,7 @@
 
 #include "zolta/host_ids.h"
 #include "zolta/hostapp/paths.h"
+#include "zolta/hostapp/project.h"
 #include "zolta/hostapp/text.h"
 
 namespace zolta::hostapp {
@@ -67,6 +68,7 @@ const DispatchEntry kVendorToolEntries[] = {
 };
 const DispatchEntry kFlowModuleEntries[] = {
     {h::FPGAFlowModule_GetVendorToolManager, &op<&TFPGAFlowModule::GetVendorToolManager>},
+    {h::FPGAFlowModule_GetSynthesizerManager, &op<&TFPGAFlowModule::GetSynthesizerManager>},
 };
 }  // namespace
 
@@ -75,6 +77,14 @@ const DispatchTable& TVendorToolManager::table() {
       makeTable(&TAbstractSupportService::rootTable(), "VendorToolManager", kVendorToolEntries);
   return t;
 }
+
+TFPGAFlowModule::TFPGAFlowModule(const HostLink& link, const VendorTools& tools)
+    : THostObject(link), vendorToolManager_(new TVendorToolManager(link, tools)),
+      synthesizerManager_(new TSynthesizerManager(link)) {}
+
+TFPGAFlowModule::~TFPGAFlowModule() = default;
+
+DispPtr TFPGAFlowModule::GetSynthesizerManager() { return synthesizerManager_; }
 
 const DispatchTable& TFPGAFlowModule::table() {
   static const DispatchTable t = makeTable(&TAbstractSupportService::rootTable(), "FPGAFlowModule", kFlowModuleEntries);

@@ -4,6 +4,7 @@
 
 #include "zolta/host_ids.h"
 #include "zolta/hostapp/ids.h"
+#include "zolta/hostapp/project.h"
 #include "zolta/hostapp/text.h"
 
 namespace zolta::hostapp {
@@ -130,6 +131,7 @@ namespace {
 const DispatchEntry kDocumentEntries[] = {
     {h::Document_BeginChange, &op<&TDocument::BeginChange>},
     {h::Document_EndChange, &op<&TDocument::EndChange>},
+    {h::Document_GetFileName, &op<&TDocument::GetFileName>},
 };
 }  // namespace
 
@@ -162,9 +164,29 @@ Ptr<TDocument> TWorkspace::documentOf(const std::string& path) const {
   return it == documents_.end() ? Ptr<TDocument>() : it->second;
 }
 
+Ptr<TProject> TWorkspace::openProject(const ProjectDescription& description) {
+  const std::string key = documentKey(description.file);
+  auto it = projects_.find(key);
+  if (it != projects_.end() && it->second->description().device == description.device &&
+      it->second->description().netlist == description.netlist &&
+      it->second->description().constraints == description.constraints &&
+      it->second->description().synthesizer == description.synthesizer &&
+      it->second->description().userId == description.userId)
+    return it->second;
+  Ptr<TProject> project(new TProject(link(), description, *this));
+  projects_[key] = project;
+  return project;
+}
+
+DispPtr TWorkspace::GetProjectByPath(std::string path) {
+  auto it = projects_.find(documentKey(path));
+  return it == projects_.end() ? DispPtr() : DispPtr(it->second);
+}
+
 namespace {
 const DispatchEntry kWorkspaceEntries[] = {
     {h::Workspace_GetMessagesManager, &op<&TWorkspace::GetMessagesManager>},
+    {h::Workspace_GetProjectByPath, &op<&TWorkspace::GetProjectByPath>},
     {ids::Workspace_WriteOutputLine, &op<&TWorkspace::WriteOutputLine>},
     {ids::Workspace_GetOutputPosition, &op<&TWorkspace::GetOutputPosition>},
     {ids::Workspace_GetMessagesManager2, &op<&TWorkspace::GetMessagesManager>},

@@ -19,6 +19,8 @@ class THostDevice : public THostObject {
       : THostObject(link), name_(std::move(name)), driver_(std::move(driver)), jtagIndex_(jtagIndex) {}
 
   std::string GetName() { return name_; }
+  // "EP2AGZ225FF35C3 at JTAG chain index 1", or the name alone for a device on no chain.
+  std::string GetDescription();
   int32_t GetJTagIndex() { return jtagIndex_; }
   DispPtr GetJTagChannel() { return channel_; }
   // Width 1..32 bits; another width is refused with an error naming it.

@@ -75,3 +75,41 @@ inline constexpr DispId JTagPort_GetDescription = 503612;        // (ours) -> te
 // The boundary-scan objects' identifiers are those of zolta/bscan/bsdl_interface.h (zolta::bsdl_dispid).
 
 }  // namespace zolta::hostapp::ids
+
+namespace zolta::hostapp::ids {
+
+// ---- process-flow objects the host runs (IProcessFlow) ------------------------------------------
+inline constexpr DispId Flow_StageName = 503705;          // -> text
+inline constexpr DispId Flow_StageCaption = 503706;       // -> text
+inline constexpr DispId Flow_StageDescription = 503707;   // -> text
+inline constexpr DispId Flow_InputDescription = 503708;   // -> text
+inline constexpr DispId Flow_OutputDescription = 503709;  // -> text
+inline constexpr DispId Flow_CanRun = 503710;             // -> Boolean
+inline constexpr DispId Flow_IsCategory = 503711;         // -> Boolean
+inline constexpr DispId Flow_Run = 503712;                // (runner) -> result, forced
+inline constexpr DispId Flow_RunIfOutOfDate = 503713;     // (runner) -> result
+inline constexpr DispId Flow_RunAll = 503714;             // (runner) -> result, forced with dependencies
+inline constexpr DispId Flow_Stop = 503716;
+inline constexpr DispId Flow_UpdateFlowState = 503717;    // -> Boolean
+inline constexpr DispId Flow_FlowState = 503718;          // -> state
+inline constexpr DispId Flow_IsRunning = 503719;          // -> Boolean
+inline constexpr DispId Flow_LastRunResult = 503721;      // -> result
+inline constexpr DispId Flow_ProjectChanged = 503723;     // (project path)
+inline constexpr DispId Flow_SetBasePath = 503724;        // (path)
+inline constexpr DispId Flow_ReportCount = 503728;        // -> integer
+inline constexpr DispId Flow_ReportPath = 503729;         // (index) -> text
+inline constexpr DispId Flow_GetChildStageCount = 503732; // -> integer
+inline constexpr DispId Flow_GetChildStage = 503733;      // (index) -> flow object
+inline constexpr DispId Flow_ClearChildren = 503734;
+inline constexpr DispId Flow_GetDependenciesCount = 503736;  // -> integer
+inline constexpr DispId Flow_GetDependency = 503737;         // (index) -> flow object
+
+// The driver's flows.
+inline constexpr DispId Driver_FlowStage_Build = 503790;     // -> the build category
+inline constexpr DispId Driver_FlowStage_Download = 503791;  // -> the download stage
+
+// Run results and flow states as the flow objects answer them.
+inline constexpr int32_t FlowRun_DidNotRun = 0, FlowRun_Cancelled = 1, FlowRun_Failure = 2, FlowRun_Success = 3;
+inline constexpr int32_t FlowState_UpToDate = 0, FlowState_OutOfDate = 1, FlowState_Missing = 2, FlowState_None = 3;
+
+}  // namespace zolta::hostapp::ids

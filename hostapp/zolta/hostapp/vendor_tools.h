@@ -56,18 +56,23 @@ class TVendorToolManager : public THostObject {
 };
 
 // The server module named "FPGAFlow"; it is also its own flow-module interface.
+class TSynthesizerManager;
+
 class TFPGAFlowModule : public THostObject {
  public:
-  TFPGAFlowModule(const HostLink& link, const VendorTools& tools)
-      : THostObject(link), vendorToolManager_(new TVendorToolManager(link, tools)) {}
+  TFPGAFlowModule(const HostLink& link, const VendorTools& tools);
+  ~TFPGAFlowModule() override;
 
   DispPtr GetVendorToolManager() { return vendorToolManager_; }
+  // The synthesizer manager (the synthesizer of a project, see project.h).
+  DispPtr GetSynthesizerManager();
 
   static const DispatchTable& table();
   const DispatchTable& dispatchTable() const override { return table(); }
 
  private:
   Ptr<TVendorToolManager> vendorToolManager_;
+  Ptr<TSynthesizerManager> synthesizerManager_;
 };
 
 }  // namespace zolta::hostapp

@@ -85,6 +85,7 @@ class TDocument : public THostObject {
   void BeginChange() { ++begins_; }
   // An end without a begin is refused.
   void EndChange();
+  std::string GetFileName() { return path_; }
   const std::string& path() const { return path_; }
   int begins() const { return begins_; }
   int ends() const { return ends_; }
@@ -97,6 +98,9 @@ class TDocument : public THostObject {
   std::string path_;
   int begins_ = 0, ends_ = 0;
 };
+
+class TProject;
+struct ProjectDescription;
 
 class TWorkspace : public THostObject {
  public:
@@ -115,6 +119,11 @@ class TWorkspace : public THostObject {
 
   TMessagesManager& messagesManager() { return *messagesManager_; }
 
+  // Projects: opening a description registers its project (again: the same project, refreshed when
+  // the description changed); GetProjectByPath answers the project of a description file, or none.
+  Ptr<TProject> openProject(const ProjectDescription& description);
+  DispPtr GetProjectByPath(std::string path);
+
   static const DispatchTable& table();
   const DispatchTable& dispatchTable() const override { return table(); }
 
@@ -122,6 +131,7 @@ class TWorkspace : public THostObject {
   OutputModel& output_;
   Ptr<TMessagesManager> messagesManager_;
   std::map<std::string, Ptr<TDocument>> documents_;
+  std::map<std::string, Ptr<TProject>> projects_;
 };
 
 // Reads a "Name=Value|Name=Value" line into pairs (names and values trimmed, entries without "=" or
