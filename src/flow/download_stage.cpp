@@ -32,7 +32,13 @@ TFlowStage_Download::TFlowStage_Download(std::string AFileExt, std::string ACapt
       FFileExtension(std::move(AFileExt)),
       FResetBeforeDownload(AResetBeforeDownload) {}
 
-std::string TFlowStage_Download::DownloadFile() { return ChangeFileExt(GetBasePath(), FFileExtension); }
+// The tools write the bit file in their own letter case ("top.rbf" where the stage names "top.RBF"):
+// an existing file is found ignoring case.
+std::string TFlowStage_Download::DownloadFile() {
+  const std::string name = ChangeFileExt(GetBasePath(), FFileExtension);
+  const std::string found = ResolveFileCaseInsensitive(name);
+  return found.empty() ? name : found;
+}
 
 std::string TFlowStage_Download::InputDescription() { return ExtractFileName(DownloadFile()); }
 
