@@ -83,5 +83,10 @@ int runUserCode(Context& context, const std::vector<std::string>& args);
 int runReset(Context& context, const std::vector<std::string>& args);
 int runProgram(Context& context, const std::vector<std::string>& args);
 int runSim(Context& context, const std::vector<std::string>& args);
+int runFlow(Context& context, const std::vector<std::string>& args);
+int runBuild(Context& context, const std::vector<std::string>& args);
+int runOptions(Context& context, const std::vector<std::string>& args);
+int runRun(Context& context, const std::vector<std::string>& args);
+int runDemo(Context& context, const std::vector<std::string>& args);
 
 }  // namespace zolta::cli

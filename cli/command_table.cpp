@@ -12,6 +12,10 @@ constexpr const char* kJtagHelp =
     "                 Arria II GZ name, bypass or bypass:N), or rbb://HOST:PORT (a remote_bitbang server)\n"
     "  --device N     the device's chain index (default: the first device a driver serves)\n";
 
+constexpr const char* kProjectHelp =
+    "A project is a folder with a <design>.zproj description (JSON: device, netlist, constraints),\n"
+    "the <design>.edf netlist and the constraint files; see data/demo/counter.zproj.\n";
+
 const Command kCommands[] = {
     {"devices", "[--json]", "list every device kind the loaded plug-ins serve", &runDevices},
     {"info", "DEVICE [--pins] [--json]", "every device-information answer of a device (name or kind number)",
@@ -31,6 +35,28 @@ const Command kCommands[] = {
      "  --port P       the TCP port (default 3335; 0 picks a free one, named on stdout)\n"
      "  --chain SPEC   the simulated chain (default EP2AGZ225FF35C3,EP2AGZ300FF35C3)\n"
      "Ctrl-C stops the server.\n"},
+    {"flow", "[PROJECT] [--device NAME]", "the driver's build and download flows: stages, states, last results",
+     &runFlow, kProjectHelp},
+    {"build", "PROJECT [--device NAME] [--force] [--stage NAME] [--verbose]",
+     "build the project's bit file with the Quartus tools (only what is out of date)", &runBuild,
+     "  --device NAME  build for this device instead of the project's\n"
+     "  --force        run every stage again, up to date or not\n"
+     "  --stage NAME   run one stage (and what it depends on), e.g. \"Map Design\"\n"
+     "  --verbose      also print every output line of the tools\n"
+     "  --quartus DIR  the Quartus installation (default: $QUARTUS_ROOTDIR, else the stand-in tools\n"
+     "                 built beside zolta)\n"
+     "Ctrl-C stops the build: the running tool is ended and the command fails.\n"},
+    {"options", "STAGE [NAME=VALUE ...] [--project DIR] [--reset NAME]",
+     "show a build stage's options, or store overrides of them in the project", &runOptions, kProjectHelp},
+    {"run", "PROJECT [--cable C] [--index N] [--device NAME] [--force] [--verbose]",
+     "build the project and program the device on the chain", &runRun,
+     "  --cable C      sim (default), sim:DEVICE[,DEVICE...] or rbb://HOST:PORT\n"
+     "  --index N      the device's chain index (default: the first device of the project's kind)\n"
+     "  --force        build and download again even when up to date\n"},
+    {"demo", "[--keep] [--verbose]",
+     "build the demo design, program a simulated device, watch its pins; then again (all up to date)",
+     &runDemo,
+     "  --keep         keep the demo's working folder (it is named at the start)\n"},
 };
 }  // namespace
 

@@ -1,9 +1,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli.h"
+#include "flow_session.h"
 #include "zolta/hostapp/terminal_progress.h"
 #include "zolta/hostapp/paths.h"
 
@@ -27,6 +29,8 @@ hostapp::Host& Context::host() {
     hostapp::HostOptions o;
     if (options_.pluginFolder) o.pluginFolder = *options_.pluginFolder;
     if (options_.quartusFolder) o.quartusFolder = *options_.quartusFolder;
+    else if (const char* env = std::getenv("QUARTUS_ROOTDIR"); !env || !*env)
+      o.quartusFolder = bundledQuartusFolder();  // the stand-in tools built beside zolta, when present
     host_ = std::make_unique<hostapp::Host>(std::move(o));
     hostapp::Host::setCurrent(host_.get());
     progress_ = std::make_unique<hostapp::TerminalProgress>(err_, &err_ == &std::cerr && isatty(STDERR_FILENO));
@@ -118,7 +122,8 @@ void printUsage(std::ostream& out) {
   }
   out << "\nOptions:\n"
          "  --plugins DIR           load plug-ins from DIR (default: plugins/ beside the zolta program)\n"
-         "  --quartus DIR           the Quartus installation (default: $QUARTUS_ROOTDIR)\n"
+         "  --quartus DIR           the Quartus installation (default: $QUARTUS_ROOTDIR, else the stand-in\n"
+         "                          tools built beside zolta)\n"
          "  --json                  print results as JSON\n"
          "  --help, -h              show this help, or a command's help after the command\n"
          "  --version               show the program's version\n\n"
