@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -208,6 +209,7 @@ std::string FindConsoleProgram(std::string_view program, std::string_view search
 
 struct TConsoleAppWrapper::TLineState {
   std::string buffer;     // the line being assembled, at most kConsoleLineLimit characters
+  std::string line;       // the line being delivered
   bool newLine = true;    // the next delivered line follows a line feed
   bool afterCR = false;   // the last byte seen was a carriage return
   std::string held;       // a "File:" / "file Not found" line waiting for its continuation
@@ -282,15 +284,16 @@ void TConsoleAppWrapper::Terminate(uint32_t Timeout) {
 
 void TConsoleAppWrapper::DeliverLine(TLineState& state) {
   if (state.resetOnOutput) state.steps = 0;
-  std::string line = std::move(state.buffer);
+  // Both strings keep their capacity: no allocation per line.
+  std::string& line = state.line;
+  line.swap(state.buffer);
   state.buffer.clear();
-  state.buffer.reserve(kConsoleLineLimit);
   static constexpr std::string_view kNotFound = "file Not found";
   const bool held = (line.size() >= kNotFound.size() && line.compare(line.size() - kNotFound.size(),
                                                                       kNotFound.size(), kNotFound) == 0) ||
                     line.compare(0, 5, "File:") == 0;
   if (held) {
-    state.held = std::move(line);
+    state.held = line;
     return;
   }
   if (!state.held.empty()) {
@@ -327,8 +330,10 @@ void TConsoleAppWrapper::ProcessBytes(const char* data, size_t n, TLineState& st
     }
     state.afterCR = false;
     const size_t limit = std::min(n, i + (kConsoleLineLimit - state.buffer.size()));
-    size_t j = i;
-    while (j < limit && data[j] != '\n' && data[j] != '\r') ++j;
+    // The next line-end byte inside the room left in the buffer (memchr scans fast).
+    size_t j = limit;
+    if (const void* lf = std::memchr(data + i, '\n', limit - i)) j = size_t(static_cast<const char*>(lf) - data);
+    if (const void* cr = std::memchr(data + i, '\r', j - i)) j = size_t(static_cast<const char*>(cr) - data);
     state.buffer.append(data + i, j - i);
     i = j;
     if (state.buffer.size() >= kConsoleLineLimit) DeliverLine(state);
@@ -483,6 +488,7 @@ uint32_t TConsoleAppWrapper::Execute(int32_t ATimeoutSeconds, bool AResetTimeout
   // ---- wait, reading the output ----
   TLineState state;
   state.buffer.reserve(kConsoleLineLimit);
+  state.line.reserve(kConsoleLineLimit);
   state.resetOnOutput = AResetTimeoutOnOutput;
   bool timedOut = false;
   uint32_t exitCode = 0;
