@@ -1,5 +1,6 @@
 #include "zolta/arria2gz_driver.h"
 
+#include "zolta/flow/altera_stages.h"
 #include "zolta/flow/download_stage.h"
 
 #include "zolta/jtag/altera_jtag.h"
@@ -36,6 +37,9 @@ int32_t TDevice_Arria2GZDriver::ReadUserCode() {
 
 DispPtr TDevice_Arria2GZDriver::CreateFlowObject(int32_t kind) {
   switch (kind) {
+    case 0:
+      // The build flow: Quartus project, map, fit, timing analysis and bit file.
+      return TProcessFlow_AlteraFPGA::Create(dispatch())->dispatchPtr();
     case 1:
       return MakeFlowObject<TFlowStage_DownloadFPGA>(".RBF", dispatch())->dispatchPtr();
     default:

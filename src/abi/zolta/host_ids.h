@@ -143,6 +143,18 @@ inline constexpr DispId MessagesManager_AddMessageParams = 440;
 // flow objects write their information and progress texts to this panel.
 inline constexpr int32_t StatusBar_FlowTextPanel = 2;
 
+// ---- stages: projects, documents and synthesizers of the vendor-tool stages ------------------------
+inline constexpr DispId Project_GetDocument = 500039;              // (index) -> IDocument
+inline constexpr DispId Project_GetDocumentCount = 500047;         // -> integer
+inline constexpr DispId Project_GetFileName = 500062;              // -> text, the project file's full path
+inline constexpr DispId Project_GetUserID = 500081;                // -> text, the project's user identifier
+inline constexpr DispId Project_GetAssociatedProject = 500134;     // -> IProject or none
+inline constexpr DispId Document_GetFileName = 500331;             // -> text, the document file's full path
+inline constexpr DispId Workspace_GetOutputPosition = 501447;      // -> integer, position of the next output line
+// (ours) The FPGA flow module's synthesizer manager (server module "FPGAFlow", client 797).
+inline constexpr DispId FPGAFlowModule_GetSynthesizerManager = 509010;  // -> synthesizer manager or none
+inline constexpr DispId SynthesizerManager_GetSynthesizerName = 508822; // (project) -> text, e.g. "Altera Quartus II"
+
 // ---- host exports ----------------------------------------------------------------------------------
 // Besides ClientAPI_GetClientInterface and VFSAPI_VFS_ExpandRelativePath (abi.h), the host executable
 // exports these with default visibility. Each answers a borrowed reference (the caller AddRefs what it
