@@ -6,7 +6,10 @@
 //
 // A build runs only what is out of date (every stage is skipped when nothing changed); --force runs
 // everything again. Messages are printed as the flow posts them, the report summary at the end.
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "cmd_flow.h"
 #include "jtag_options.h"
@@ -40,6 +43,37 @@ std::string stageList(const DispPtr& root) {
     out += (out.empty() ? "" : ", ") +
            zabi::invoke(zabi::invoke(root, ids::Flow_GetChildStage, i).toDispatch(), ids::Flow_StageName).toString();
   return out;
+}
+
+// What the build's stages cannot see by file dates: the project's own files (description, netlist,
+// constraint documents, timing constraints) feed the first stage, which has no input file of its own.
+// Their sizes and modification times at the last successful build are kept beside the project; a
+// change forces the whole build.
+std::string inputsSignature(const hostapp::ProjectDescription& project) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files{project.file, project.netlist};
+  files.insert(files.end(), project.constraints.begin(), project.constraints.end());
+  files.push_back(hostapp::joinPath(project.folder, project.name + "_sta.sdc"));
+  std::string signature = project.device + '\n';
+  for (const std::string& f : files) {
+    std::error_code ec;
+    const auto size = fs::file_size(f, ec);
+    const auto time = fs::last_write_time(f, ec);
+    signature += f + '\t' + (ec ? std::string("-") : std::to_string(size) + '\t' +
+                                   std::to_string(time.time_since_epoch().count())) + '\n';
+  }
+  return signature;
+}
+
+std::string signatureFile(const hostapp::ProjectDescription& project) {
+  return hostapp::joinPath(project.folder, project.name + ".zbuild");
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 }  // namespace
@@ -162,6 +196,13 @@ int runBuild(Context& context, const std::vector<std::string>& args) {
 
 bool finishBuild(Context& context, FlowSession& session, const DispPtr& target, bool force) {
   const size_t total = countStages(target);
+  const bool wholeBuild = zabi::invoke(target, ids::Flow_IsCategory).toBool();
+  const std::string signature = inputsSignature(session.project());
+  if (wholeBuild && !force && readText(signatureFile(session.project())) != signature) {
+    if (hostapp::isRegularFile(signatureFile(session.project())))
+      context.out() << "The project's files changed since the last build: building everything again" << std::endl;
+    force = true;
+  }
   const int32_t result = session.run(target, force ? RunMode::Force : RunMode::IfOutOfDate);
   session.printSummary();
   std::ostream& out = context.out();
@@ -171,7 +212,15 @@ bool finishBuild(Context& context, FlowSession& session, const DispPtr& target, 
       << (total == 1 ? "" : "s") << " run" << (ran == 0 && result == ids::FlowRun_Success ? " (everything up to date)" : "")
       << ", " << session.errors() << " error" << (session.errors() == 1 ? "" : "s") << ", " << session.warnings()
       << " warning" << (session.warnings() == 1 ? "" : "s") << std::endl;
-  if (result == ids::FlowRun_Success && !session.interrupted()) return true;
+  if (result == ids::FlowRun_Success && !session.interrupted()) {
+    if (wholeBuild) {
+      std::ofstream stamp(signatureFile(session.project()), std::ios::binary | std::ios::trunc);
+      stamp << signature;
+    }
+    return true;
+  }
+  std::error_code ec;
+  if (wholeBuild) std::filesystem::remove(signatureFile(session.project()), ec);  // build it all next time
   std::string reason = session.interrupted() ? "stopped by the user" : flowResultName(result);
   if (!session.interrupted() && !session.errorTexts().empty()) reason += ": " + session.errorTexts().front();
   context.failure("build of " + session.project().name + " " + reason);

@@ -113,7 +113,7 @@ FlowSession::FlowSession(Context& context, hostapp::ProjectDescription project, 
     : context_(context), project_(std::move(project)), verbose_(verbose) {
   hostapp::Host& host = context_.host();
   colour_ = &context_.out() == &std::cout && isatty(STDOUT_FILENO) && !std::getenv("NO_COLOR");
-  host.workspace()->openProject(project_);
+  if (!project_.file.empty()) host.workspace()->openProject(project_);
   // The runner shares the host objects' link (call log, the host's life).
   runner_ = Ptr<hostapp::TProcessFlowRunner>(new hostapp::TProcessFlowRunner(host.workspace()->link()));
   runner_->onStageStarting = [this](const std::string& name, const DispPtr& stage) {
