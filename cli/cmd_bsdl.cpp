@@ -42,8 +42,10 @@ std::string jsonPin(const TScanPin* pin) {
 std::string codeText(uint32_t code, int length) {
   if (code == kInstructionUndefined) return "undefined";
   char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%0*X", std::max(1, (length + 3) / 4), code);
-  return buf;
+  std::snprintf(buf, sizeof buf, "%X", code);
+  const std::string digits = buf;
+  const size_t width = size_t(std::clamp((length + 3) / 4, 1, 8));
+  return "0x" + std::string(digits.size() < width ? width - digits.size() : 0, '0') + digits;
 }
 
 std::string jsonCode(uint32_t code) { return code == kInstructionUndefined ? "null" : std::to_string(code); }

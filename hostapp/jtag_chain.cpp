@@ -148,12 +148,12 @@ JtagChain& Host::openJtagChain(std::unique_ptr<zsim::Cable> cable) {
   const std::string where = channel->description();
 
   const std::vector<uint32_t> idcodes =
-      channel->withCable([&] { return channel->engine().readIdcodes(kMaxChainDevices); });
+      channel->withEngine([](zsim::ScanEngine& e) { return e.readIdcodes(kMaxChainDevices); });
   if (idcodes.empty())
     throw std::runtime_error("no JTAG device answers on " + where + ": the IDCODE scan read only ones (empty chain?)");
   size_t irTotal = 0;
   try {
-    irTotal = channel->withCable([&] { return channel->engine().measureIrChainLength(); });
+    irTotal = channel->withEngine([](zsim::ScanEngine& e) { return e.measureIrChainLength(); });
   } catch (const zabi::DispatchError& e) {
     if (channel->broken()) throw;
     throw std::runtime_error("no JTAG device answers on " + where + ": " + e.what());

@@ -25,7 +25,11 @@ const DispatchTable& TJTagPort::table() {
 // ---- channel ---------------------------------------------------------------------------------------
 
 TJTagChannel::TJTagChannel(const HostLink& link, std::unique_ptr<zsim::Cable> cable)
-    : THostObject(link), cable_(std::move(cable)), description_(cable_->description()), engine_(*cable_) {
+    : THostObject(link),
+      cable_(std::move(cable)),
+      description_(cable_->description()),
+      engine_(*cable_),
+      pinQueue_(new uint8_t[kPinBlock]) {
   pins_.owner = this;
   port_ = Ptr<TJTagPort>(new TJTagPort(link, description_));
 }
@@ -33,7 +37,7 @@ TJTagChannel::TJTagChannel(const HostLink& link, std::unique_ptr<zsim::Cable> ca
 TJTagChannel::~TJTagChannel() {
   for (const Ptr<TJTagDevice>& d : devices_) d->detachChannel();
   // Queued pin writes reach the cable before it closes; a cable that already failed stays silent.
-  if (failure_.empty()) {
+  if (sendQueued()) {
     try {
       engine_.flush();
     } catch (const std::exception&) {
@@ -49,12 +53,40 @@ void TJTagChannel::setDevices(std::vector<Ptr<TJTagDevice>> devices) {
 }
 
 void TJTagChannel::checkUsable() const {
-  if (!failure_.empty()) throw zabi::DispatchError("the JTAG cable failed: " + failure_);
+  if (broken_) throw zabi::DispatchError("the JTAG cable failed: " + failure_);
 }
 
 zabi::DispatchError TJTagChannel::breakWith(const std::string& message) {
-  if (failure_.empty()) failure_ = message;
+  if (!broken_) {
+    broken_ = true;
+    failure_ = message;
+    queued_ = 0;
+  }
   return zabi::DispatchError("the JTAG cable failed: " + failure_);
+}
+
+bool TJTagChannel::sendQueued() noexcept {
+  if (broken_) return false;
+  if (queued_ == 0) return true;
+  try {
+    cable_->writePins(pinQueue_.get(), queued_);
+    queued_ = 0;
+    return true;
+  } catch (const std::exception& e) {
+    breakWith(e.what());
+    return false;
+  }
+}
+
+void TJTagChannel::toEngine() {
+  if (!sendQueued()) checkUsable();
+  engine_.setTck(levels_ & kTck);
+  engine_.setTms(levels_ & kTms);
+  engine_.setTdi(levels_ & kTdi);
+}
+
+void TJTagChannel::fromEngine() noexcept {
+  levels_ = zsim::pinLevels(engine_.tckLevel(), engine_.tmsLevel(), engine_.tdiLevel());
 }
 
 size_t TJTagChannel::checkIndex(int32_t index) const {
@@ -84,10 +116,9 @@ DispPtr TJTagChannel::GetJTagDevice(int32_t index) {
 }
 
 void TJTagChannel::PrepareChain() {
-  withCable([&] {
-    engine_.flush();
-    engine_.gotoState(zsim::TapState::Reset);
-    engine_.gotoState(zsim::TapState::Idle);
+  withEngine([](zsim::ScanEngine& e) {
+    e.gotoState(zsim::TapState::Reset);
+    e.gotoState(zsim::TapState::Idle);
   });
 }
 
@@ -95,39 +126,53 @@ int32_t TJTagChannel::ScanData(int32_t value, int32_t bits, int32_t index) {
   const size_t i = checkIndex(index);
   if (bits < 1 || bits > 32)
     throw zabi::DispatchError("JTAG channel: a data scan of " + std::to_string(bits) + " bits (1..32 allowed)");
-  return withCable([&] { return int32_t(uint32_t(engine_.scanData(uint32_t(value), bits, i))); });
+  return withEngine([&](zsim::ScanEngine& e) { return int32_t(uint32_t(e.scanData(uint32_t(value), bits, i))); });
 }
 
 void TJTagChannel::LoadInstruction(int32_t code, int32_t index) {
   const size_t i = checkIndex(index);
-  withCable([&] { engine_.loadInstruction(uint32_t(code), i); });
+  withEngine([&](zsim::ScanEngine& e) { e.loadInstruction(uint32_t(code), i); });
 }
 
 void TJTagChannel::MoveTapState(int32_t from, int32_t to) {
   const zsim::TapState a = tapState(from, "state"), b = tapState(to, "state");
-  withCable([&] { engine_.moveState(a, b); });
+  withEngine([&](zsim::ScanEngine& e) { e.moveState(a, b); });
 }
 
 void TJTagChannel::GotoTapState(int32_t state) {
   const zsim::TapState s = tapState(state, "state");
-  withCable([&] { engine_.gotoState(s); });
+  withEngine([&](zsim::ScanEngine& e) { e.gotoState(s); });
 }
 
 void TJTagChannel::ClockTms(int32_t level) {
-  withCable([&] { engine_.clockTms(level != 0); });
+  // Two queued pin writes (TCK low with TMS, then high; TDI kept), like the pin-level interface, so a
+  // run of clocks costs no cable round trip; the engine's tracked state follows the edge.
+  checkUsable();
+  setLevel(kTms, level);
+  setLevel(kTck, 0);
+  queueLevels();
+  setLevel(kTck, 1);
+  queueLevels();
+  checkUsable();
+  const zsim::TapState next = zsim::tapNext(engine_.state(), level != 0);
+  if (next == engine_.state()) return;
+  if (next == zsim::TapState::Reset)  // the engine confirms Reset with five TMS-high clocks, after the queue
+    withEngine([&](zsim::ScanEngine& e) { e.moveState(next, next); });
+  else
+    engine_.moveState(next, next);  // no walk: it only sets the tracked state
 }
 
 std::vector<bool> TJTagChannel::scanDataBits(const std::vector<bool>& in, size_t index) {
   checkIndex(int32_t(index));
-  return withCable([&] {
+  return withEngine([&](zsim::ScanEngine& e) {
     // Bypass bits of the devices between this one and TDO leave first; pad so that every bit of `in`
     // reaches the device and every captured bit reaches TDO.
     const size_t after = devices_.size() - 1 - index;
     std::vector<bool> bits(after, false);
     bits.insert(bits.end(), in.begin(), in.end());
     bits.resize(bits.size() + index, false);
-    engine_.gotoState(zsim::TapState::Idle);
-    const std::vector<bool> out = engine_.scanDr(bits, zsim::TapState::Idle);
+    e.gotoState(zsim::TapState::Idle);
+    const std::vector<bool> out = e.scanDr(bits, zsim::TapState::Idle);
     return std::vector<bool>(out.begin() + std::ptrdiff_t(after), out.begin() + std::ptrdiff_t(after + in.size()));
   });
 }
@@ -139,26 +184,13 @@ void* TJTagChannel::interfaceFor(const zabi::Guid& iid) {
 
 // ---- pins ------------------------------------------------------------------------------------------
 
-zabi::HResult TJTagChannel::Pins::WritePins() {
-  TJTagChannel& c = *owner;
-  if (!c.failure_.empty()) [[unlikely]]
-    return kCableFailed;
-  try {
-    c.engine_.writePins();
-    return zabi::kOk;
-  } catch (const zsim::SimError& e) {
-    c.breakWith(e.what());
-    return kCableFailed;
-  }
-}
-
 zabi::HResult TJTagChannel::Pins::ReadPins() {
   TJTagChannel& c = *owner;
-  if (!c.failure_.empty()) return kCableFailed;
+  if (!c.sendQueued()) return kCableFailed;
   try {
     c.engine_.readPins();
     return zabi::kOk;
-  } catch (const zsim::SimError& e) {
+  } catch (const std::exception& e) {
     c.breakWith(e.what());
     return kCableFailed;
   }
@@ -166,13 +198,13 @@ zabi::HResult TJTagChannel::Pins::ReadPins() {
 
 zabi::HResult TJTagChannel::Pins::SetTRST(int32_t level) {
   TJTagChannel& c = *owner;
-  if (!c.failure_.empty()) return kCableFailed;
+  if (!c.sendQueued()) return kCableFailed;
   try {
     c.engine_.flush();
     c.trst_ = level != 0;
     c.cable_->setResets(c.trst_, c.srst_);
     return zabi::kOk;
-  } catch (const zsim::SimError& e) {
+  } catch (const std::exception& e) {
     c.breakWith(e.what());
     return kCableFailed;
   }
@@ -180,13 +212,13 @@ zabi::HResult TJTagChannel::Pins::SetTRST(int32_t level) {
 
 zabi::HResult TJTagChannel::Pins::SetSRST(int32_t level) {
   TJTagChannel& c = *owner;
-  if (!c.failure_.empty()) return kCableFailed;
+  if (!c.sendQueued()) return kCableFailed;
   try {
     c.engine_.flush();
     c.srst_ = level != 0;
     c.cable_->setResets(c.trst_, c.srst_);
     return zabi::kOk;
-  } catch (const zsim::SimError& e) {
+  } catch (const std::exception& e) {
     c.breakWith(e.what());
     return kCableFailed;
   }

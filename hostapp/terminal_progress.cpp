@@ -1,6 +1,7 @@
 #include "zolta/hostapp/terminal_progress.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace zolta::hostapp {
@@ -8,10 +9,16 @@ namespace zolta::hostapp {
 std::string TerminalProgress::render(const std::string& text, int percent, int width) {
   percent = std::clamp(percent, 0, 100);
   int filled = percent * width / 100;
-  std::string line = text.empty() ? std::string() : text + " ";
-  line += "[" + std::string(size_t(filled), '#') + std::string(size_t(width - filled), '-') + "] ";
-  std::string pct = std::to_string(percent);
-  line += std::string(3 - std::min<size_t>(3, pct.size()), ' ') + pct + "%";
+  // Appended piece by piece: GCC 12 at -O3 warns (wrongly) about prepending to a temporary string.
+  std::string line = text;
+  if (!line.empty()) line += ' ';
+  line += '[';
+  line.append(size_t(filled), '#');
+  line.append(size_t(width - filled), '-');
+  line += "] ";
+  char pct[8];
+  std::snprintf(pct, sizeof pct, "%3d%%", percent);
+  line += pct;
   return line;
 }
 

@@ -327,7 +327,7 @@ void configure(TJTagChannel& ch, const std::string& name, uint32_t userCode) {
   ch.LoadInstruction(2, 0);
   ch.scanDataBits(bits, 0);
   ch.LoadInstruction(3, 0);
-  ch.engine().idleClocks(400);
+  ch.withEngine([](zsim::ScanEngine& e) { e.idleClocks(400); });
 }
 
 TEST_F(JtagHostTest, SamplingWritesEveryCellAndPinIntoTheEntity) {

@@ -16,8 +16,10 @@
 //   GetPort              the port the channel drives (its cable).
 // Chain indices count from TDI: index 0 is the device whose data reaches TDO last.
 //
-// Pin-level interface (zabi::IJTagPinAccess, by QueryInterface): kept levels, written to the cable in
-// blocks (ScanEngine queues pin writes), so a bit costs a few calls and no allocation.
+// Pin-level interface (zabi::IJTagPinAccess, by QueryInterface): kept levels; WritePins queues them and
+// the queue reaches the cable in blocks of 64 Ki writes (before any other use of the cable, on ReadPins,
+// and when full), so a bit costs a few calls and no allocation. ClockTms queues its two writes the same
+// way. The levels are shared with the dispatch operations: after a TAP walk they are those it left.
 //
 // Failures: an index outside the chain, a bad state or bit count is refused with an error naming the
 // value. A cable failure (the remote_bitbang server went away, a timeout) breaks the channel: the
@@ -77,10 +79,9 @@ class TJTagChannel : public THostObject {
 
   // ---- host side ----
   zsim::Cable& cable() const { return *cable_; }
-  zsim::ScanEngine& engine() { return engine_; }
   std::string description() const { return description_; }
   int lockDepth() const { return lockDepth_; }
-  bool broken() const { return !failure_.empty(); }
+  bool broken() const { return broken_; }
   // The cable's failure message ("remote_bitbang server 127.0.0.1:3335: the server closed the
   // connection"), empty while the cable works. Operations refused afterwards say "the JTAG cable
   // failed: " and this message.
@@ -91,13 +92,19 @@ class TJTagChannel : public THostObject {
   void setDevices(std::vector<Ptr<TJTagDevice>> devices);
   const std::vector<Ptr<TJTagDevice>>& devices() const { return devices_; }
 
-  // Runs a host-side cable action (chain scan, sampling): a cable failure breaks the channel and
+  // Runs a host-side action on the scan engine (chain scan, sampling): queued pin writes reach the cable
+  // first and the kept pin levels pass to the engine and back. A cable failure breaks the channel and
   // leaves as a zabi::DispatchError with the cable's message; a broken channel refuses at once.
   template <class F>
-  auto withCable(F&& action) -> decltype(action()) {
+  auto withEngine(F&& action) -> decltype(action(std::declval<zsim::ScanEngine&>())) {
     checkUsable();
     try {
-      return action();
+      toEngine();
+      struct Back {
+        TJTagChannel& c;
+        ~Back() { c.fromEngine(); }
+      } back{*this};
+      return action(engine_);
     } catch (const zsim::CableError& e) {
       throw breakWith(e.what());
     } catch (const zsim::SimError& e) {
@@ -120,6 +127,21 @@ class TJTagChannel : public THostObject {
   zabi::DispatchError breakWith(const std::string& message);
   size_t checkIndex(int32_t index) const;
 
+  // Pin writes queue here and reach the cable in blocks of kPinBlock; the kept levels are packed as
+  // zsim::pinLevels packs them (TCK 4, TMS 2, TDI 1). The scan engine holds the levels while it runs a
+  // dispatch operation (toEngine / fromEngine), the channel in between.
+  static constexpr size_t kPinBlock = size_t(1) << 16;
+  static constexpr uint8_t kTck = 4, kTms = 2, kTdi = 1;
+  void setLevel(uint8_t pin, int32_t level) { levels_ = uint8_t(level ? (levels_ | pin) : (levels_ & ~pin)); }
+  void queueLevels() {
+    pinQueue_[queued_++] = levels_;
+    if (queued_ == kPinBlock) sendQueued();
+  }
+  // Sends the queued pin writes to the cable (breaking the channel when it fails); false when broken.
+  bool sendQueued() noexcept;
+  void toEngine();
+  void fromEngine() noexcept;
+
   // The pin-level face; its IInterface is the channel's.
   struct Pins final : zabi::IJTagPinAccess {
     TJTagChannel* owner = nullptr;
@@ -128,24 +150,30 @@ class TJTagChannel : public THostObject {
     int32_t Release() override { return owner->Release(); }
     zabi::HResult SetTRST(int32_t level) override;
     zabi::HResult SetSRST(int32_t level) override;
+    // Setting a level only keeps it; the cable sees it on WritePins.
     zabi::HResult SetTCK(int32_t level) override {
-      owner->engine_.setTck(level != 0);  // a kept level: the cable sees it on WritePins
+      owner->setLevel(kTck, level);
       return zabi::kOk;
     }
-    zabi::HResult GetTCK(int16_t* level) override { return get(level, owner->engine_.tckLevel()); }
+    zabi::HResult GetTCK(int16_t* level) override { return get(level, owner->levels_ & kTck); }
     zabi::HResult SetTDI(int32_t level) override {
-      owner->engine_.setTdi(level != 0);  // a kept level: the cable sees it on WritePins
+      owner->setLevel(kTdi, level);
       return zabi::kOk;
     }
     zabi::HResult SetTMS(int32_t level) override {
-      owner->engine_.setTms(level != 0);  // a kept level: the cable sees it on WritePins
+      owner->setLevel(kTms, level);
       return zabi::kOk;
     }
-    zabi::HResult GetTDI(int16_t* level) override { return get(level, owner->engine_.tdiLevel()); }
+    zabi::HResult GetTDI(int16_t* level) override { return get(level, owner->levels_ & kTdi); }
     zabi::HResult GetTDO(int16_t* level) override { return get(level, owner->engine_.tdo()); }
-    zabi::HResult GetTMS(int16_t* level) override { return get(level, owner->engine_.tmsLevel()); }
+    zabi::HResult GetTMS(int16_t* level) override { return get(level, owner->levels_ & kTms); }
     zabi::HResult SetLED(int32_t level) override;
-    zabi::HResult WritePins() override;
+    zabi::HResult WritePins() override {
+      if (owner->broken_) [[unlikely]]
+        return kCableFailed;
+      owner->queueLevels();
+      return owner->broken_ ? kCableFailed : zabi::kOk;
+    }
     zabi::HResult ReadPins() override;
 
     static zabi::HResult get(int16_t* out, bool level) {
@@ -161,8 +189,12 @@ class TJTagChannel : public THostObject {
   Pins pins_;
   Ptr<TJTagPort> port_;
   std::vector<Ptr<TJTagDevice>> devices_;
+  std::unique_ptr<uint8_t[]> pinQueue_;
+  size_t queued_ = 0;
+  uint8_t levels_ = 0;
   int lockDepth_ = 0;
   bool trst_ = false, srst_ = false, led_ = false;
+  bool broken_ = false;
   std::string failure_;
 };
 
