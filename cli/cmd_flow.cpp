@@ -54,6 +54,7 @@ std::string inputsSignature(const hostapp::ProjectDescription& project) {
   std::vector<std::string> files{project.file, project.netlist};
   files.insert(files.end(), project.constraints.begin(), project.constraints.end());
   files.push_back(hostapp::joinPath(project.folder, project.name + "_sta.sdc"));
+  files.push_back(project.optionsFile());  // the stages' option overrides
   std::string signature = project.device + '\n';
   for (const std::string& f : files) {
     std::error_code ec;

@@ -179,6 +179,33 @@ TEST(EndToEnd, CtrlCStopsABuildHalfWayAndLeavesNoToolRunning) {
   EXPECT_FALSE(p.has("counter.rbf"));
 }
 
+TEST(EndToEnd, OptionOverridesAreStoredInTheProjectAndReachTheTools) {
+  Project p;
+  ProcessResult shown = runZolta({"options", "translate design", "--project", p.path()});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_TRUE(contains(shown.out, "    Fitter Seed = 1\n")) << shown.out;
+
+  ProcessResult set = runZolta({"options", "Translate Design", "--project", p.path(), "fitter seed=7"});
+  ASSERT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_TRUE(contains(set.out, "Fitter Seed = 7  (project; default 1)")) << set.out;
+  ProcessResult bad = runZolta({"options", "Translate Design", "--project", p.path(), "Fitter Seed=zero"});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_TRUE(contains(bad.err, "'zero' is not a value of Fitter Seed")) << bad.err;
+  ProcessResult none = runZolta({"options", "Make BIT File", "--project", p.path()});
+  EXPECT_EQ(none.exitCode, 2);
+
+  ProcessResult build = runZolta({"build", p.path()});
+  ASSERT_EQ(build.exitCode, 0) << build.out << build.err;
+  std::ifstream script(p.path() + "/counter_Create.tcl");
+  const std::string text((std::istreambuf_iterator<char>(script)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(contains(text, "-name SEED 7")) << text;
+
+  // Removing the override makes the build out of date again.
+  ASSERT_EQ(runZolta({"options", "Translate Design", "--project", p.path(), "--reset", "Fitter Seed"}).exitCode, 0);
+  ProcessResult again = runZolta({"build", p.path()});
+  EXPECT_TRUE(contains(again.out, "5 of 5 stages run")) << again.out;
+}
+
 TEST(EndToEnd, BadProjectsAreRefusedWithTheirFault) {
   TempFolder empty;
   Project p;
