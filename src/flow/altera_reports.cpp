@@ -100,7 +100,8 @@ void collectUnique(std::vector<std::string>& entries, std::string entry) {
 // dropped (a report written on Windows reads the same).
 class LineReader {
  public:
-  explicit LineReader(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "rb")) {
+  explicit LineReader(const std::string& path)
+      : path_(path), file_(std::fopen(path.c_str(), "rb")), buffer_(new char[kBufferSize]) {
     if (!file_) throw EFileAccessError("Cannot open report \"" + path + "\"", path);
   }
   ~LineReader() { std::fclose(file_); }
@@ -112,7 +113,7 @@ class LineReader {
     carry_.clear();
     for (;;) {
       if (pos_ < len_) {
-        const char* start = buffer_.data() + pos_;
+        const char* start = buffer_.get() + pos_;
         const void* lf = std::memchr(start, '\n', len_ - pos_);
         if (lf) {
           const size_t n = size_t(static_cast<const char*>(lf) - start);
@@ -134,9 +135,9 @@ class LineReader {
         line = strip(carry_);
         return !carry_.empty();
       }
-      len_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+      len_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
       pos_ = 0;
-      if (len_ < buffer_.size()) {
+      if (len_ < kBufferSize) {
         if (std::ferror(file_)) throw EFileAccessError("Cannot read report \"" + path_ + "\"", path_);
         eof_ = true;
       }
@@ -151,7 +152,8 @@ class LineReader {
 
   std::string path_;
   std::FILE* file_;
-  std::array<char, 1 << 16> buffer_{};
+  static constexpr size_t kBufferSize = 1 << 16;
+  std::unique_ptr<char[]> buffer_;
   size_t pos_ = 0;
   size_t len_ = 0;
   bool eof_ = false;
