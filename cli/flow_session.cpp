@@ -170,7 +170,10 @@ DispPtr FlowSession::prepare(DispPtr flow, const char* what) {
   if (!flow) throw std::runtime_error(std::string("the driver of ") + project_.device + " has no " + what);
   zabi::invoke(flow, ids::Flow_SetBasePath, project_.basePath());
   zabi::invoke(flow, ids::Flow_ProjectChanged, project_.file);
-  zabi::invoke(flow, ids::Flow_UpdateFlowState);
+  // A state that cannot be told now (the device out of reach) is left to the run, which reports it.
+  zabi::Var ignored;
+  std::string message;
+  zabi::tryInvoke(flow.get(), ids::Flow_UpdateFlowState, &ignored, &message);
   return flow;
 }
 

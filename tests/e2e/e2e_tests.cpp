@@ -152,6 +152,30 @@ TEST(EndToEnd, RunProgramsTheDeviceOfARemoteBitbangServer) {
   EXPECT_TRUE(contains(other.err, "no EP2AGZ350FF35C3 on remote_bitbang")) << other.err;
 }
 
+TEST(EndToEnd, ACableLostDuringTheBuildFailsTheDownloadStage) {
+  // The server goes while the first tool still runs: the build needs no cable and succeeds, the
+  // download stage then fails on the reset and says why.
+  Project p("counter.edf", "after 2000\n");
+  auto server = std::make_unique<Server>();
+  ZoltaProcess run({"run", p.path(), "--cable", server->cable()});
+  bool started = false;
+  while (std::optional<std::string> line = run.readLine(10000))
+    if (contains(*line, "Running ")) {
+      started = true;
+      break;
+    }
+  ASSERT_TRUE(started) << run.err();
+  server.reset();
+  std::optional<int> code = run.wait(30000);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 1);
+  EXPECT_TRUE(contains(run.rest, "Build succeeded")) << run.rest;
+  EXPECT_TRUE(contains(run.rest, "==> Download")) << run.rest;
+  EXPECT_TRUE(contains(run.rest, "Download failed")) << run.rest;
+  EXPECT_TRUE(contains(run.err(), "download to device 0 EP2AGZ225FF35C3 failed: ")) << run.err();
+  EXPECT_TRUE(contains(run.err(), "the server closed the connection")) << run.err();
+}
+
 TEST(EndToEnd, CtrlCStopsABuildHalfWayAndLeavesNoToolRunning) {
   // The extra constraint document keeps the first tool busy (Tcl "after") long enough to stop it.
   Project p("counter.edf", "after 30000\n");
