@@ -35,9 +35,9 @@ const Command kCommands[] = {
      "  --port P       the TCP port (default 3335; 0 picks a free one, named on stdout)\n"
      "  --chain SPEC   the simulated chain (default EP2AGZ225FF35C3,EP2AGZ300FF35C3)\n"
      "Ctrl-C stops the server.\n"},
-    {"flow", "[PROJECT] [--device NAME]", "the driver's build and download flows: stages, states, last results",
+    {"flow", "[PROJECT] [--device NAME]", "the build and download flows: stages, states, last results",
      &runFlow, kProjectHelp},
-    {"build", "PROJECT [--device NAME] [--force] [--stage NAME] [--verbose]",
+    {"build", "PROJECT [--force] [--stage NAME]",
      "build the project's bit file with the Quartus tools (only what is out of date)", &runBuild,
      "  --device NAME  build for this device instead of the project's\n"
      "  --force        run every stage again, up to date or not\n"
@@ -46,15 +46,21 @@ const Command kCommands[] = {
      "  --quartus DIR  the Quartus installation (default: $QUARTUS_ROOTDIR, else the stand-in tools\n"
      "                 built beside zolta)\n"
      "Ctrl-C stops the build: the running tool is ended and the command fails.\n"},
-    {"options", "STAGE [NAME=VALUE ...] [--project DIR] [--reset NAME]",
-     "show a build stage's options, or store overrides of them in the project", &runOptions, kProjectHelp},
-    {"run", "PROJECT [--cable C] [--index N] [--device NAME] [--force] [--verbose]",
+    {"options", "STAGE [NAME=VALUE ...]",
+     "show a build stage's options, or store overrides in the project", &runOptions,
+     "  --project DIR  the project folder (default: the current folder)\n"
+     "  --reset NAME   remove the project's override of an option\n"
+     "  --device NAME  show the options for this device instead of the project's\n"
+     "Stages with options: \"Translate Design\", \"Timing Analysis\".\n"},
+    {"run", "PROJECT [--cable C] [--index N]",
      "build the project and program the device on the chain", &runRun,
      "  --cable C      sim (default), sim:DEVICE[,DEVICE...] or rbb://HOST:PORT\n"
      "  --index N      the device's chain index (default: the first device of the project's kind)\n"
-     "  --force        build and download again even when up to date\n"},
+     "  --device NAME  build for this device instead of the project's\n"
+     "  --force        build and download again even when up to date\n"
+     "  --verbose      also print every output line of the tools\n"},
     {"demo", "[--keep] [--verbose]",
-     "build the demo design, program a simulated device, watch its pins; then again (all up to date)",
+     "build and program the demo design on a simulated chain, twice",
      &runDemo,
      "  --keep         keep the demo's working folder (it is named at the start)\n"},
 };
