@@ -114,11 +114,12 @@ int parseCommandLine(const std::vector<std::string>& argv, GlobalOptions& option
 void printUsage(std::ostream& out) {
   out << "Usage: zolta [options] <command> [arguments]\n\n"
          "Commands:\n";
-  size_t width = 24;
-  for (const Command& c : commandTable()) width = std::max(width, std::string(c.name).size() + 1 + std::string(c.arguments).size() + 2);
+  // A command line that does not fit the column gets its summary on the next line.
+  constexpr size_t width = 24;
   for (const Command& c : commandTable()) {
     std::string head = std::string(c.name) + " " + c.arguments;
-    out << "  " << head << std::string(width - head.size(), ' ') << c.summary << '\n';
+    if (head.size() + 2 > width) out << "  " << head << "\n  " << std::string(width, ' ') << c.summary << '\n';
+    else out << "  " << head << std::string(width - head.size(), ' ') << c.summary << '\n';
   }
   out << "\nOptions:\n"
          "  --plugins DIR           load plug-ins from DIR (default: plugins/ beside the zolta program)\n"
