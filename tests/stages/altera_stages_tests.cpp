@@ -257,6 +257,7 @@ struct BuildFixture : ::testing::Test {
     if (flow) flow->ClearChildren();
   }
   void make(const TQuartusVersion& version) {
+    if (flow) flow->ClearChildren();
     flow = TProcessFlow_AlteraFPGA::Create(host.driverPtr(), version);
     flow->SetBasePath(folder + "top.edf");
     zabi::invoke(flow->dispatchPtr(), flowid::ProjectChanged, host.projectPath);
