@@ -51,7 +51,14 @@ std::string field(const std::vector<std::string>& fields, size_t index) {
 // The text up to its first "(", trimmed.
 std::string beforeParen(std::string_view s) { return std::string(trimView(s.substr(0, s.find('(')))); }
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string quoted(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  out += s;
+  out += '"';
+  return out;
+}
 
 // An entry "a"|"b"|... split at "|"; a field that begins with a double quote runs to its closing quote
 // ("" inside stands for one quote), so "|" inside quotes does not split.

@@ -275,7 +275,10 @@ std::string TFlowStage_VendorProcess::CommandLineArguments() {
         throw EFileAccessError("Cannot write the command file \"" + path + "\"", path);
     }
   }
-  for (const std::string& line : script) result += " " + TrimParameterText(line);
+  for (const std::string& line : script) {
+    result += ' ';
+    result += TrimParameterText(line);
+  }
   return result;
 }
 
