@@ -237,7 +237,9 @@ TEST_F(CliJtagTest, AServerThatDiesWhileProgrammingFailsTheRunQuickly) {
   Server server;
   const std::string file = bitFile("big.rbf", "EP2AGZ225FF35C3", 7, size_t(8) << 20);
   ZoltaProcess program({"program", "--cable", server.cable(), file});
-  // The routine waits a second after PROGRAM, then shifts the file for several seconds.
+  // Once the client is in, the routine waits a second after PROGRAM, then shifts the file for seconds.
+  std::optional<std::string> connected = server.process.readLine(20000);
+  ASSERT_TRUE(connected && contains(*connected, "connected")) << program.err();
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   ASSERT_FALSE(program.wait(0).has_value()) << "programming ended before the server was stopped: " << program.rest;
   server.process.signal(SIGKILL);

@@ -210,6 +210,26 @@ TEST(JtagCableText, NamesWhatItCannotOpen) {
   EXPECT_EQ(openCable("")->description(), "simulated chain EP2AGZ225FF35C3,EP2AGZ300FF35C3");
 }
 
+TEST(BsdlLibraryLookup, LongestPrefixWinsAndTheDriversFolderComesFirst) {
+  TempFolder root;
+  for (const char* f : {"BSDL/Altera/Arria2GZ/EP2AGZ225FF35.bsd", "BSDL/Altera/Arria2GZ/EP2AGZ225F.BSD",
+                        "BSDL/Other/Fam/EP2AGZ225FF35.bsd", "BSDL/Altera/Arria2GZ/EP2AGZ300FH29.bsd",
+                        "BSDL/Altera/Arria2GZ/EP2AGZ300FF35.bsd", "BSDL/Altera/Arria2GZ/notes.txt"})
+    root.write(f, "-- test\n");
+  BsdlLibrary library(root.path() + "/BSDL");
+  EXPECT_EQ(library.files().size(), 5u);
+  auto found = [&](const std::string& vendor, const std::string& family, std::vector<std::string> names) {
+    const std::string path = library.find(vendor, family, names);
+    return path.empty() ? path : path.substr(root.path().size() + 1);
+  };
+  EXPECT_EQ(found("Altera", "Arria2GZ", {"EP2AGZ225FF35C3"}), "BSDL/Altera/Arria2GZ/EP2AGZ225FF35.bsd");
+  EXPECT_EQ(found("other", "FAM", {"ep2agz225ff35c3"}), "BSDL/Other/Fam/EP2AGZ225FF35.bsd");
+  EXPECT_EQ(found("Altera", "Arria2GZ", {"EP2AGZ225HF40C3", "EP2AGZ225F"}), "BSDL/Altera/Arria2GZ/EP2AGZ225F.BSD");
+  // A name shorter than every file: the first file that starts with it.
+  EXPECT_EQ(found("", "", {"TESTDEV1", "EP2AGZ300F"}), "BSDL/Altera/Arria2GZ/EP2AGZ300FF35.bsd");
+  EXPECT_EQ(found("Altera", "Arria2GZ", {"EP2AGZ350FF35C3"}), "");
+}
+
 // ---- channel -------------------------------------------------------------------------------------
 
 TEST_F(JtagHostTest, ChannelDispatchOperationsAddressEachDeviceOfTheChain) {
