@@ -28,8 +28,7 @@ TJTagChannel::TJTagChannel(const HostLink& link, std::unique_ptr<zsim::Cable> ca
     : THostObject(link),
       cable_(std::move(cable)),
       description_(cable_->description()),
-      engine_(*cable_),
-      pinQueue_(new uint8_t[kPinBlock]) {
+      engine_(*cable_) {
   pins_.owner = this;
   port_ = Ptr<TJTagPort>(new TJTagPort(link, description_));
 }
@@ -69,7 +68,7 @@ bool TJTagChannel::sendQueued() noexcept {
   if (broken_) return false;
   if (queued_ == 0) return true;
   try {
-    cable_->writePins(pinQueue_.get(), queued_);
+    cable_->writePins(pinQueue_, queued_);
     queued_ = 0;
     return true;
   } catch (const std::exception& e) {

@@ -169,10 +169,13 @@ class TJTagChannel : public THostObject {
     zabi::HResult GetTMS(int16_t* level) override { return get(level, owner->levels_ & kTms); }
     zabi::HResult SetLED(int32_t level) override;
     zabi::HResult WritePins() override {
-      if (owner->broken_) [[unlikely]]
+      TJTagChannel& c = *owner;
+      if (c.broken_) [[unlikely]]
         return kCableFailed;
-      owner->queueLevels();
-      return owner->broken_ ? kCableFailed : zabi::kOk;
+      c.pinQueue_[c.queued_++] = c.levels_;
+      if (c.queued_ == kPinBlock) [[unlikely]]
+        return c.sendQueued() ? zabi::kOk : kCableFailed;
+      return zabi::kOk;
     }
     zabi::HResult ReadPins() override;
 
@@ -189,8 +192,8 @@ class TJTagChannel : public THostObject {
   Pins pins_;
   Ptr<TJTagPort> port_;
   std::vector<Ptr<TJTagDevice>> devices_;
-  std::unique_ptr<uint8_t[]> pinQueue_;
   size_t queued_ = 0;
+  uint8_t pinQueue_[kPinBlock];  // in the object: one indirection less per bit
   uint8_t levels_ = 0;
   int lockDepth_ = 0;
   bool trst_ = false, srst_ = false, led_ = false;
