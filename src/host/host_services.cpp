@@ -54,7 +54,7 @@ Holder fromExport(zabi::host::HostGetObjectFn fn) {
 
 }  // namespace
 
-IClient HostClient() {
+const IClient& HostClient() {
   HostCaches& c = caches();
   if (!c.client) {
     auto fn = reinterpret_cast<zabi::ClientApiGetClientInterfaceFn>(findHostExport(zabi::kHostExportClient));

@@ -147,9 +147,12 @@ void BeginProgress(std::string_view text, int32_t total) {
 }
 
 void StepProgress() {
-  IClient client = HostClient();
+  // Called once per unit of work (per byte while programming): no reference is taken until a command
+  // is actually sent.
   auto& stack = progressStack();
-  if (!client || stack.empty()) return;
+  if (stack.empty()) return;
+  const IClient& client = HostClient();
+  if (!client) return;
   TPercentState& s = stack.back();
   ++s.CurrentPercentCount;
   int32_t percent = 100;

@@ -107,7 +107,7 @@ Var HostCall(const THostObject<Tag>& obj, zabi::DispId id, A&&... args) {
 
 // The host client, resolved once from the export "ClientAPI_GetClientInterface" and kept until the
 // module unloads. Empty without a host; a later call tries again while it is empty.
-IClient HostClient();
+const IClient& HostClient();
 // The client's client-API object (client operation 795); empty without a client.
 IClientAPI GetClientAPI();
 // The workspace, device manager and library managers from the host's exports. The export is resolved
