@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <map>
 
+#include "zolta/flow/process_flow.h"
 #include "zolta/host/files.h"
 #include "zolta/host/host_services.h"
 #include "zolta/host/host_ui.h"
@@ -55,6 +56,16 @@ TZoltaDriver::TZoltaDriver(std::string coreExt) : FCoreExt(std::move(coreExt)) {
 
 TZoltaDriver::~TZoltaDriver() {
   if (FBitmapHandle) ReleaseBitmapHandle(FBitmapHandle);
+  // A category and its children refer to each other (children to parent, parent to children); clearing
+  // the children breaks that cycle so that the flow objects are freed with the driver.
+  for (DispPtr* flow : {&FBuildFlow, &FDownloadFlow, &FVerifyFlow}) {
+    if (!*flow) continue;
+    try {
+      zabi::invoke(*flow, flowid::ClearChildren);
+    } catch (...) {
+    }
+    *flow = nullptr;
+  }
   try {
     ReleaseResources();
   } catch (...) {
